@@ -1,5 +1,6 @@
 #include "MemoryFile.h"
 
+#include <opencv2/core.hpp>
 #include <opencv2/core/core_c.h>
 
 #include <cinttypes>
@@ -117,7 +118,14 @@ bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName)
         std::fclose(file);
         return false;
     }
-    void* buffer = cvAlloc(packedSize > 0 ? packedSize : 1);
+    void* buffer = NULL;
+    try {
+        buffer = cvAlloc(packedSize > 0 ? packedSize : 1);
+    } catch (const cv::Exception&) {
+        // A size that cannot be allocated is one more unusable file.
+        std::fclose(file);
+        return false;
+    }
     if (std::fread(buffer, 1, packedSize, file) != packedSize) {
         cvFree_(buffer);
         std::fclose(file);
