@@ -138,7 +138,7 @@ struct RecordPlan
     int32_t parent; /* position of the parent record; -1 for the root */
 };
 
-/* Checks a whole record against size and the sizing rules of Create without touching any memory;
+/* Checks a whole record against size and the sizing rules of Create without touching the memory it is for;
    fills plan with one entry per base when the record can be rebuilt. */
 bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>* plan)
 {

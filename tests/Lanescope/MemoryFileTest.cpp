@@ -263,14 +263,14 @@ TEST(MemoryFile, AFailedSaveLeavesTheOldFileWhole)
     chmod(dir.path.c_str(), 0755);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"am.dat"});
 
-    // A name taken by a directory: the save fails, the directory and its content stay.
-    const std::string taken = dir / "taken.dat";
-    fs::create_directory(taken);
+    // "am.dat" taken by a directory: the save fails, the directory and its content stay.
+    const std::string sub = dir / "sub", taken = sub + "/am.dat";
+    fs::create_directories(taken);
     WriteAll(taken + "/inside", old);
     SaveMemoryFile(m, taken.c_str());
     EXPECT_TRUE(fs::is_directory(taken));
     EXPECT_EQ(ReadAll(taken + "/inside"), old);
-    EXPECT_EQ(dir.Entries().size(), 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(sub), fs::directory_iterator()), 1) << "no new file left";
 }
 
 TEST(MemoryFile, ASymbolicLinkIsReplacedNotFollowed)
