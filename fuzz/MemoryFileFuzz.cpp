@@ -11,14 +11,24 @@
 
 namespace {
 
-/* A private directory for the file under test, made once per process. */
+std::string directory;
+
+/* Removes the files under test and their directory when the fuzzer ends. */
+void RemoveDirectory()
+{
+    for (const char* leaf : {"/am.dat", "/again.dat"})
+        unlink((directory + leaf).c_str());
+    rmdir(directory.c_str());
+}
+
+/* A private directory for the files under test, made once per process. */
 std::string FileName(const char* leaf)
 {
-    static std::string directory;
     if (directory.empty()) {
         std::string pattern = "/tmp/memoryfilefuzzXXXXXX";
         FuzzCheck(mkdtemp(&pattern[0]) != NULL, "a temporary directory");
         directory = pattern;
+        std::atexit(RemoveDirectory);
     }
     return directory + "/" + leaf;
 }
