@@ -1,0 +1,96 @@
+#include "FeatureKernels.h"
+#include "CvAssociativeMemory.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+uint64_t PlainSum(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t offset, int n)
+{
+    uint64_t sum = 0;
+    for (int k = 0; k < n; k++)
+        sum += static_cast<uint64_t>(
+            std::abs(static_cast<int>(a[offset + k]) - static_cast<int>(b[offset + k])));
+    return sum;
+}
+
+} // namespace
+
+TEST(FeatureKernels, FastDistanceEqualsThePlainSum)
+{
+    cv::RNG rng(99);
+    // Lengths around the vector width, the grids of every level and a long run that crosses a block fold;
+    // odd offsets exercise unaligned loads.
+    for (int n : {0, 1, 7, 8, 9, 15, 16, 17, 49, 225, 961, 16383, 16384, 16391, 40000}) {
+        for (size_t offset : {0u, 1u, 3u}) {
+            std::vector<int16_t> a(offset + static_cast<size_t>(n)), b(a.size());
+            for (size_t k = 0; k < a.size(); k++) {
+                a[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
+                b[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
+            }
+            EXPECT_EQ(AbsDiffSum(a.data() + offset, b.data() + offset, n), PlainSum(a, b, offset, n))
+                << "n " << n << " offset " << offset;
+        }
+    }
+    // Extremes in every lane: the largest difference, many times over.
+    std::vector<int16_t> hi(40000, 32767), lo(40000, -32767);
+    EXPECT_EQ(AbsDiffSum(hi.data(), lo.data(), 40000), 40000ull * 65534);
+    EXPECT_EQ(AbsDiffSum(lo.data(), hi.data(), 40000), 40000ull * 65534);
+    EXPECT_EQ(FeatureDistance(200, 200, hi.data(), lo.data()), 40000ull * 65534);
+}
+
+TEST(FeatureKernels, ShiftPlanesAreTheFourChildWindows)
+{
+    const int cols = 3, rows = 2;
+    std::vector<int16_t> extraction((cols + 1) * (rows + 1));
+    for (size_t k = 0; k < extraction.size(); k++)
+        extraction[k] = static_cast<int16_t>(k);
+    std::vector<int16_t> planes(4 * cols * rows);
+    BuildShiftPlanes(extraction.data(), cols, rows, planes.data());
+    // Extraction rows: 0 1 2 3 / 4 5 6 7 / 8 9 10 11.
+    const std::vector<int16_t> expected{0, 1, 2, 4, 5, 6,  1, 2, 3, 5, 6,  7,
+                                        4, 5, 6, 8, 9, 10, 5, 6, 7, 9, 10, 11};
+    EXPECT_EQ(planes, expected);
+}
+
+TEST(FeatureKernels, FastExtractionEqualsThePlainArithmetic)
+{
+    // Random integral values of the whole 32-bit range give cell sums of every sign and size, including
+    // the wrapped sums of frames too large for a 32-bit integral image; small values give many ties.
+    cv::RNG rng(5);
+    for (int range : {0, 3, 1 << 20, -1}) {
+        cv::Mat integral(40, 50, CV_32SC1);
+        for (int r = 0; r < integral.rows; r++)
+            for (int c = 0; c < integral.cols; c++)
+                integral.at<int>(r, c) = range < 0 ? static_cast<int>(rng.next()) : rng.uniform(0, range + 1);
+        const CvMat header = cvMat(integral);
+        for (int cols : {1, 3, 4, 5, 8, 11}) {
+            const int rows = 3;
+            const CvRect area = cvRect(2, 1, 4 * (cols + 1), 9 * (rows + 1));
+            std::vector<int16_t> out(static_cast<size_t>(cols * rows));
+            ExtractFeatures(&header, area, cols, rows, out.data());
+            for (int j = 0; j < rows; j++)
+                for (int i = 0; i < cols; i++) {
+                    auto cell = [&](int ci, int cj) {
+                        const int r0 = area.y + cj * 9, c0 = area.x + ci * 4;
+                        const uint32_t sum = static_cast<uint32_t>(integral.at<int>(r0 + 9, c0 + 4)) -
+                                             static_cast<uint32_t>(integral.at<int>(r0 + 9, c0)) -
+                                             static_cast<uint32_t>(integral.at<int>(r0, c0 + 4)) +
+                                             static_cast<uint32_t>(integral.at<int>(r0, c0));
+                        return static_cast<int32_t>(sum);
+                    };
+                    const int32_t a = cell(i, j), b = cell(i + 1, j + 1);
+                    const int32_t hi = std::max(a, b), lo = std::min(a, b);
+                    int64_t v = hi == 0 ? 0 : 32767 - static_cast<int64_t>(lo) * 32767 / hi;
+                    if (a <= b)
+                        v = -v;
+                    EXPECT_EQ(out[static_cast<size_t>(j * cols + i)], static_cast<int16_t>(v))
+                        << "range " << range << " cols " << cols << " at " << i << ", " << j;
+                }
+        }
+    }
+}
