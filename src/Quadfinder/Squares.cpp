@@ -31,18 +31,20 @@ bool MayHoldSquare(const CvSeq* contour)
     // hull of its vertices, hence at most the box's (xmax - xmin)(ymax - ymin).
     if (contour->total < 4)
         return false;
-    CvSeqReader reader;
-    cvStartReadSeq(contour, &reader, 0);
-    CvPoint p;
-    CV_READ_SEQ_ELEM(p, reader);
-    int xmin = p.x, xmax = p.x, ymin = p.y, ymax = p.y;
-    for (int i = 1; i < contour->total; i++) {
-        CV_READ_SEQ_ELEM(p, reader);
-        xmin = p.x < xmin ? p.x : xmin;
-        xmax = p.x > xmax ? p.x : xmax;
-        ymin = p.y < ymin ? p.y : ymin;
-        ymax = p.y > ymax ? p.y : ymax;
-    }
+    // Read block by block: this runs over every point of every level, the bulk of them in specks.
+    const CvPoint* first = reinterpret_cast<const CvPoint*>(contour->first->data);
+    int xmin = first->x, xmax = first->x, ymin = first->y, ymax = first->y;
+    const CvSeqBlock* block = contour->first;
+    do {
+        const CvPoint* p = reinterpret_cast<const CvPoint*>(block->data);
+        for (int i = 0; i < block->count; i++) {
+            xmin = p[i].x < xmin ? p[i].x : xmin;
+            xmax = p[i].x > xmax ? p[i].x : xmax;
+            ymin = p[i].y < ymin ? p[i].y : ymin;
+            ymax = p[i].y > ymax ? p[i].y : ymax;
+        }
+        block = block->next;
+    } while (block != contour->first);
     return double(int64_t(xmax - xmin) * int64_t(ymax - ymin)) > minSquareArea;
 }
 
