@@ -31,21 +31,9 @@ bool MayHoldSquare(const CvSeq* contour)
     // hull of its vertices, hence at most the box's (xmax - xmin)(ymax - ymin).
     if (contour->total < 4)
         return false;
-    // Read block by block: this runs over every point of every level, the bulk of them in specks.
-    const CvPoint* first = reinterpret_cast<const CvPoint*>(contour->first->data);
-    int xmin = first->x, xmax = first->x, ymin = first->y, ymax = first->y;
-    const CvSeqBlock* block = contour->first;
-    do {
-        const CvPoint* p = reinterpret_cast<const CvPoint*>(block->data);
-        for (int i = 0; i < block->count; i++) {
-            xmin = p[i].x < xmin ? p[i].x : xmin;
-            xmax = p[i].x > xmax ? p[i].x : xmax;
-            ymin = p[i].y < ymin ? p[i].y : ymin;
-            ymax = p[i].y > ymax ? p[i].y : ymax;
-        }
-        block = block->next;
-    } while (block != contour->first);
-    return double(int64_t(xmax - xmin) * int64_t(ymax - ymin)) > minSquareArea;
+    // The contour scanner stores each contour's bounding box in its header; update 0 reads it back.
+    CvRect box = cvBoundingRect(const_cast<CvSeq*>(contour), 0);
+    return double(int64_t(box.width - 1) * int64_t(box.height - 1)) > minSquareArea;
 }
 
 /* Whether a 4-vertex polygon has the area and the corners of a square. */
