@@ -8,6 +8,8 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/imgproc/imgproc_c.h>
 
+#include <cmath>
+
 namespace {
 
 /* A black 200 x 200 image with one filled upright rectangle of the given corners and grey value. */
@@ -110,6 +112,23 @@ TEST(FindSquares, CornerBoundOnParallelograms)
                   ApproximatedPolygons(PolygonImage(inside))[0]);
     ASSERT_EQ(ApproximatedPolygons(PolygonImage(outside)), std::vector<std::vector<cv::Point>>{outside});
     EXPECT_TRUE(FindQuads(PolygonImage(outside)).empty());
+}
+
+TEST(FindSquares, CornerAtVertexZeroIsNotTested)
+{
+    // A kite with a 45 degree tip: the approximation starts at the tip when it points up, so the tip goes
+    // untested and the kite is a square; pointing down, the tip is vertex 2 and fails the bound.
+    std::vector<cv::Point> up{{100, 50}, {75, 110}, {100, 130}, {125, 110}}, down;
+    for (cv::Point p : up)
+        down.push_back(cv::Point(p.x, 180 - p.y));
+    std::vector<cv::Point> polygon = ApproximatedPolygons(PolygonImage(up))[0];
+    ASSERT_EQ(polygon.size(), 4u);
+    ASSERT_EQ(polygon[0], cv::Point(100, 50));
+    EXPECT_GT(std::fabs(CornerCosine(cvPoint(polygon[1].x, polygon[1].y), cvPoint(polygon[3].x, polygon[3].y),
+                                     cvPoint(polygon[0].x, polygon[0].y))),
+              0.69);
+    EXPECT_EQ(CountCopies(FindQuads(PolygonImage(up)), polygon), 7);
+    EXPECT_TRUE(FindQuads(PolygonImage(down)).empty());
 }
 
 TEST(FindSquares, ResultOrderAndEmptyFrames)
