@@ -25,10 +25,11 @@ const double approxAccuracy = 0.02;
 /* Whether the polygon approximating a contour could still pass the 4-vertex and area tests. */
 bool MayHoldSquare(const CvSeq* contour)
 {
-    // Douglas-Peucker keeps a subset of the contour's points, so fewer than 4 points give fewer than 4
-    // vertices, and the 4 vertices lie inside the contour's bounding box. A closed 4-gon winds at most once
-    // round any point (each edge turns less than half a turn), so its area is at most that of the convex
-    // hull of its vertices, hence at most the box's (xmax - xmin)(ymax - ymin).
+    // Douglas-Peucker keeps a subset of the contour's points: fewer than 4 points cannot give 4 vertices,
+    // and the 4 vertices lie in the contour's bounding box. Seen from any point, each edge of a closed 4-gon
+    // spans less than half a turn, so the 4-gon winds at most once round it; its |area| is then at most the
+    // area of its convex hull, at most the box's (xmax - xmin)(ymax - ymin) = (width - 1)(height - 1).
+    // A box of 1000 or less can never pass area > 1000, so such a contour needs no approximation.
     if (contour->total < 4)
         return false;
     // The contour scanner stores each contour's bounding box in its header; update 0 reads it back.
