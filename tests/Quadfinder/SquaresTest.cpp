@@ -189,3 +189,28 @@ TEST(DrawSquares, GreenOutlinesWhereTheSquaresAre)
     EXPECT_EQ(blank.at<cv::Vec3b>(150, 150), cv::Vec3b(0, 0, 0));
     cvReleaseMemStorage(&storage);
 }
+
+TEST(FindSquares, EverythingLivesInTheCallersStorage)
+{
+    cv::Mat grey = RectangleImage({60, 60}, {110, 110});
+    IplImage image = cvIplImage(grey);
+    CvMemStorage* storage = cvCreateMemStorage(0);
+    auto blocks = [storage] {
+        int n = 0;
+        for (CvMemBlock* b = storage->bottom; b; b = b->next)
+            n++;
+        return n;
+    };
+    CvSeq* squares = FindSquares(&image, storage);
+    EXPECT_EQ(squares->storage, storage);
+    EXPECT_EQ(squares->elem_size, int(sizeof(CvPoint)));
+    int used = blocks();
+    EXPECT_GT(used, 0);
+    // Cleared once per frame, the storage serves any number of frames without growing.
+    for (int frame = 0; frame < 20; frame++) {
+        cvClearMemStorage(storage);
+        EXPECT_EQ(FindSquares(&image, storage)->total, 28);
+    }
+    EXPECT_EQ(blocks(), used);
+    cvReleaseMemStorage(&storage);
+}
