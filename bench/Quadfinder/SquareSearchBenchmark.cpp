@@ -1,5 +1,7 @@
 // The per-frame square search beside its floor, the seven binarisations and contour traces that no search
 // can do without; both run on the same 640 x 480 street-like frames and clear the storage every frame.
+// CPU time counts the calling thread only (OpenCV spreads the adaptive threshold over its workers);
+// OPENCV_FOR_THREADS_NUM=1 keeps all the work on it. The plain search shows what the skipped contours cost.
 
 #include "PlainSquareSearch.h"
 #include "SquareSearchImage.h"
