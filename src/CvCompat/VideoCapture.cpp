@@ -3,6 +3,9 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <cstring>
+#include <string>
+
 namespace cvcompat {
 
 struct Capture
@@ -12,6 +15,13 @@ struct Capture
     cv::Mat colour;          /* the last frame as 8-bit BGR when the decoder gave another format */
     IplImage header;         /* the header handed out by QueryFrame, over decoded or colour */
 };
+
+std::string FileUrl(const char* path)
+{
+    // FFmpeg reads "name:" at the start of a path as a protocol ("c:\\clip.avi" would be protocol "c");
+    // its "file:" protocol takes the rest as a plain file path.
+    return std::strchr(path, ':') ? std::string("file:") + path : std::string(path);
+}
 
 static Capture* Adopt(cv::VideoCapture& source)
 {
@@ -28,7 +38,7 @@ Capture* CreateFileCapture(const char* path)
         return nullptr;
     try {
         // FFmpeg reads every AVI the programs meet; letting other back-ends guess only adds their noise.
-        cv::VideoCapture source(path, cv::CAP_FFMPEG);
+        cv::VideoCapture source(FileUrl(path), cv::CAP_FFMPEG);
         return Adopt(source);
     } catch (const cv::Exception&) {
         return nullptr;
@@ -38,7 +48,8 @@ Capture* CreateFileCapture(const char* path)
 Capture* CreateCameraCapture(int index)
 {
     try {
-        cv::VideoCapture source(index, cv::CAP_ANY);
+        // Devices 0..9 are the Video4Linux devices; other back-ends probe USB cameras and only add delay.
+        cv::VideoCapture source(index, cv::CAP_V4L2);
         return Adopt(source);
     } catch (const cv::Exception&) {
         return nullptr;

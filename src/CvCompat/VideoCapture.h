@@ -7,6 +7,8 @@
 #include <opencv2/core/core_c.h>
 #include <opencv2/videoio/legacy/constants_c.h>
 
+#include <string>
+
 namespace cvcompat {
 
 /* An open file or camera source; opaque to callers. */
@@ -15,7 +17,7 @@ struct Capture;
 /* Opens the video file at path; null when it cannot be opened. */
 Capture* CreateFileCapture(const char* path);
 
-/* Opens the capture device with the given index; null when it cannot be opened. */
+/* Opens the Video4Linux capture device with the given index; null when it cannot be opened. */
 Capture* CreateCameraCapture(int index);
 
 /* Grabs and decodes the next frame as an 8-bit, 3-channel image owned by the capture and valid until the
@@ -28,6 +30,9 @@ double GetCaptureProperty(Capture* capture, int propertyId);
 
 /* Sets a CV_CAP_PROP_* property; returns non-zero on success. */
 int SetCaptureProperty(Capture* capture, int propertyId, double value);
+
+/* The name under which FFmpeg reads or writes the file at path, whatever characters the path holds. */
+std::string FileUrl(const char* path);
 
 /* Closes the source and sets *capture to null; tolerates a null pointer at either level. */
 void ReleaseCapture(Capture** capture);

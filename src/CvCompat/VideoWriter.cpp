@@ -1,5 +1,7 @@
 #include "VideoWriter.h"
 
+#include "VideoCapture.h"
+
 #include <opencv2/videoio.hpp>
 
 namespace cvcompat {
@@ -18,8 +20,8 @@ VideoWriter* CreateVideoWriter(const char* path, int fourcc, double fps, CvSize 
     if (fourcc == -1)
         fourcc = FOURCC_DEFAULT;
     try {
-        cv::VideoWriter output(path, cv::CAP_FFMPEG, fourcc, fps, cv::Size(frameSize.width, frameSize.height),
-                               isColor != 0);
+        cv::VideoWriter output(FileUrl(path), cv::CAP_FFMPEG, fourcc, fps,
+                               cv::Size(frameSize.width, frameSize.height), isColor != 0);
         if (!output.isOpened())
             return nullptr;
         VideoWriter* writer = new VideoWriter;

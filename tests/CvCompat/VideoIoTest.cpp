@@ -94,3 +94,21 @@ TEST(VideoIo, FailuresGiveNullAndZero)
     EXPECT_EQ(cvcompat::FourCC('M', 'J', 'P', 'G'), 0x47504A4D);
     EXPECT_EQ(cvcompat::FourCC('c', 'v', 'i', 'd'), 0x64697663);
 }
+
+TEST(VideoIo, PathsWithAColonAreFiles)
+{
+    // "c:\dir.avi" is a file name here, not FFmpeg protocol "c".
+    const std::string path = TempPath("c:\\dir.avi");
+    cvcompat::VideoWriter* writer = cvcompat::CreateVideoWriter(path.c_str(), -1, 5.0, cvSize(32, 32), 1);
+    ASSERT_NE(writer, nullptr);
+    cv::Mat frame(32, 32, CV_8UC3, cv::Scalar(10, 20, 30));
+    IplImage header = cvIplImage(frame);
+    EXPECT_EQ(cvcompat::WriteFrame(writer, &header), 1);
+    cvcompat::ReleaseVideoWriter(&writer);
+    cvcompat::Capture* capture = cvcompat::CreateFileCapture(path.c_str());
+    ASSERT_NE(capture, nullptr);
+    EXPECT_NE(cvcompat::QueryFrame(capture), nullptr);
+    cvcompat::ReleaseCapture(&capture);
+    EXPECT_EQ(cvcompat::FileUrl("plain/clip.avi"), "plain/clip.avi");
+    std::remove(path.c_str());
+}
