@@ -24,6 +24,10 @@ FAILURES=0
 # fail MESSAGE: records a failed expectation and goes on.
 fail() {
     echo "FAIL: $*" >&2
+    if [ -s err.txt ]; then
+        echo "--- standard error of the last run (tail):" >&2
+        tail -n 20 err.txt >&2
+    fi
     FAILURES=$((FAILURES + 1))
 }
 
