@@ -3,6 +3,8 @@
 # Every scenario works in a fresh temporary directory and ends every program it started by its PID.
 
 set -euo pipefail
+# Arguments such as "/?" are words, never file patterns.
+set -f
 
 : "${LANESCOPE:?}" "${QUADFINDER:?}" "${MAKER:?}" "${CHECKER:?}"
 
