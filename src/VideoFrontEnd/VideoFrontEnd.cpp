@@ -36,6 +36,13 @@ static bool StartsWithDigit(const char* text)
     return std::isdigit(static_cast<unsigned char>(text[0])) != 0;
 }
 
+/* Length of the base name: the joined text up to its first ".avi", or all of it. */
+static std::size_t BaseNameLength(const char* joined)
+{
+    const char* avi = std::strstr(joined, ".avi");
+    return avi ? static_cast<std::size_t>(avi - joined) : std::strlen(joined);
+}
+
 static void RefuseLongCommandLine()
 {
     std::printf("Command line too long: the arguments may hold at most %d characters.\n",
@@ -82,10 +89,7 @@ bool ParseCommandLine(CvVideoFrontEnd& fe, int argc, char** argv, const char* he
 
     // The output path adds "_out.avi" to the base name, which may then no longer fit its buffer.
     if (fe.writeResult && !fe.cameraSource) {
-        const char* avi = std::strstr(fe.joinedArgs, ".avi");
-        const std::size_t baseLength =
-            avi ? static_cast<std::size_t>(avi - fe.joinedArgs) : std::strlen(fe.joinedArgs);
-        if (baseLength + std::strlen("_out.avi") >= sizeof fe.outputPath) {
+        if (BaseNameLength(fe.joinedArgs) + std::strlen("_out.avi") >= sizeof fe.outputPath) {
             RefuseLongCommandLine();
             return false;
         }
@@ -114,9 +118,7 @@ static bool OpenCamera(CvVideoFrontEnd& fe)
 static bool OpenFile(CvVideoFrontEnd& fe)
 {
     std::fputs("Processing avi file...\n", stdout);
-    const char* avi = std::strstr(fe.joinedArgs, ".avi");
-    const std::size_t baseLength =
-        avi ? static_cast<std::size_t>(avi - fe.joinedArgs) : std::strlen(fe.joinedArgs);
+    const std::size_t baseLength = BaseNameLength(fe.joinedArgs);
     std::memcpy(fe.baseName, fe.joinedArgs, baseLength);
     fe.baseName[baseLength] = '\0';
     // The base name ends where ".avi" begins, so the input path is never longer than the joined text.
