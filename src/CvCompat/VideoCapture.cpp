@@ -11,6 +11,7 @@ namespace cvcompat {
 struct Capture
 {
     cv::VideoCapture source; /* the decoder */
+    std::string url;         /* the file's name for FFmpeg; empty for a camera */
     cv::Mat decoded;         /* the last frame as the decoder gave it */
     cv::Mat colour;          /* the last frame as 8-bit BGR when the decoder gave another format */
     IplImage header;         /* the header handed out by QueryFrame, over decoded or colour */
@@ -38,8 +39,12 @@ Capture* CreateFileCapture(const char* path)
         return nullptr;
     try {
         // FFmpeg reads every AVI the programs meet; letting other back-ends guess only adds their noise.
-        cv::VideoCapture source(FileUrl(path), cv::CAP_FFMPEG);
-        return Adopt(source);
+        const std::string url = FileUrl(path);
+        cv::VideoCapture source(url, cv::CAP_FFMPEG);
+        Capture* capture = Adopt(source);
+        if (capture)
+            capture->url = url;
+        return capture;
     } catch (const cv::Exception&) {
         return nullptr;
     }
@@ -99,11 +104,26 @@ double GetCaptureProperty(Capture* capture, int propertyId)
     }
 }
 
+/* Moves a file back to its first frame by opening it anew; false when it cannot be opened again. */
+static bool Rewind(Capture* capture)
+{
+    cv::VideoCapture source(capture->url, cv::CAP_FFMPEG);
+    if (!source.isOpened())
+        return false;
+    capture->source = std::move(source);
+    return true;
+}
+
 int SetCaptureProperty(Capture* capture, int propertyId, double value)
 {
     if (!capture)
         return 0;
     try {
+        // FFmpeg's seek back to the start of a video of one frame, after a seek to its end, leaves the
+        // decoder past that frame, so the video would play nothing; a file opened anew starts at its first.
+        if (propertyId == CV_CAP_PROP_POS_AVI_RATIO && value <= 0.0 && !capture->url.empty() &&
+            Rewind(capture))
+            return 1;
         return capture->source.set(propertyId, value) ? 1 : 0;
     } catch (const cv::Exception&) {
         return 0;

@@ -112,3 +112,37 @@ TEST(VideoIo, PathsWithAColonAreFiles)
     EXPECT_EQ(cvcompat::FileUrl("plain/clip.avi"), "plain/clip.avi");
     std::remove(path.c_str());
 }
+
+TEST(VideoIo, RewindAfterTheEndPlaysEveryFrameEvenOfAOneFrameVideo)
+{
+    // The front-end moves to the end of a file and back before playing it.
+    for (int frames : {1, 2, 5}) {
+        const std::string path = TempPath(("rewind" + std::to_string(frames) + ".avi").c_str());
+        cvcompat::VideoWriter* writer =
+            cvcompat::CreateVideoWriter(path.c_str(), -1, 25.0, cvSize(32, 24), 1);
+        ASSERT_NE(writer, nullptr);
+        for (int k = 0; k < frames; ++k) {
+            cv::Mat frame(24, 32, CV_8UC3, FrameColour(k));
+            IplImage header = cvIplImage(frame);
+            ASSERT_EQ(cvcompat::WriteFrame(writer, &header), 1);
+        }
+        cvcompat::ReleaseVideoWriter(&writer);
+
+        cvcompat::Capture* capture = cvcompat::CreateFileCapture(path.c_str());
+        ASSERT_NE(capture, nullptr);
+        EXPECT_EQ(cvcompat::SetCaptureProperty(capture, CV_CAP_PROP_POS_AVI_RATIO, 1.0), 1);
+        EXPECT_EQ(cvcompat::SetCaptureProperty(capture, CV_CAP_PROP_POS_AVI_RATIO, 0.0), 1);
+        EXPECT_EQ(cvcompat::GetCaptureProperty(capture, CV_CAP_PROP_FRAME_WIDTH), 32.0);
+        int played = 0;
+        while (IplImage* frame = cvcompat::QueryFrame(capture)) {
+            // The first frame is the first written: the blue channel of frame k is 20 + 40 k.
+            if (played == 0) {
+                EXPECT_NEAR(static_cast<unsigned char>(frame->imageData[0]), 20, 8) << frames << " frames";
+            }
+            ++played;
+        }
+        EXPECT_EQ(played, frames);
+        cvcompat::ReleaseCapture(&capture);
+        std::remove(path.c_str());
+    }
+}
