@@ -1,0 +1,40 @@
+# Expectations shared by the scenarios of broken and unusual videos; sourced after lib.sh.
+
+# no_sanitizer_report WHAT: fails when the last run's standard error holds a sanitizer's report.
+no_sanitizer_report() {
+    if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:' err.txt; then
+        fail "$1: sanitizer report"
+    fi
+}
+
+# expect_refused NAME VIDEO: NAME refuses VIDEO.avi at start-up with its one line and exit code -1.
+expect_refused() {
+    run "$1" "$2.avi"
+    expect_eq "$1 $2.avi: exit code" "$RC" 255
+    expect_eq "$1 $2.avi: output" "$OUT" "Processing avi file..."$'\n'"Can't find file $2.avi"$'\n'
+    no_sanitizer_report "$1 $2.avi"
+}
+
+# expect_plays_to_the_end NAME VIDEO [unrecordable]: NAME plays every frame of VIDEO.avi that FFmpeg can
+# decode, records each of them with "/r", and ends with exit code 0. With "unrecordable", a picture that the
+# encoder refuses, the run goes on without a recording, as when any writer cannot be opened.
+expect_plays_to_the_end() {
+    local name=$1 video=$2 unrecordable=${3:-} readable recorded
+    readable=$(frames_of "$video.avi" 2>/dev/null || echo 0)
+    rm -f "${video}_out.avi"
+    run "$name" "$video.avi" /r
+    expect_eq "$name $video.avi: exit code" "$RC" 0
+    no_sanitizer_report "$name $video.avi"
+    expect_eq "$name $video.avi: first line" "$(head -n 1 out.txt)" "Processing avi file..."
+    if [ "$name" = Quadfinder ]; then
+        expect_eq "$name $video.avi: position lines" "$(grep -c '^==> film current position: ' out.txt)" \
+            "$readable"
+    fi
+    if [ -e "${video}_out.avi" ]; then
+        recorded=$(frames_of "${video}_out.avi" 2>/dev/null || echo 0)
+        expect_eq "$name $video.avi: frames recorded" "$recorded" "$readable"
+    elif [ -z "$unrecordable" ]; then
+        fail "$name $video.avi: no recording"
+    fi
+    rm -f "${video}_out.avi"
+}
