@@ -1,0 +1,282 @@
+// The memory file in a hostile folder: a working directory that cannot be written, "am.dat" that is a
+// directory or a symbolic link, and a file that another run replaces meanwhile. Whatever the folder holds,
+// a save either completes or leaves the old file exactly as it was, never writes through a link, and prints
+// nothing.
+
+#include "MemoryFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <iterator>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <pwd.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+typedef std::vector<unsigned char> Bytes;
+
+/* A fresh directory for one test, removed with everything in it at the end. */
+struct Folder
+{
+    fs::path path;
+    Folder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "hostileXXXXXX").string();
+        path = mkdtemp(&pattern[0]);
+    }
+    ~Folder()
+    {
+        fs::permissions(path, fs::perms::owner_all);
+        fs::remove_all(path);
+    }
+    std::string operator/(const char* name) const { return (path / name).string(); }
+    /* Names of every entry in the directory, sorted. */
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+Bytes ReadAll(const std::string& name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& name, const Bytes& bytes)
+{
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+/* A memory trained often enough on a textured 640 x 480 frame that its bases survive the save's pruning. */
+void Train(CvAssociativeMemory& m, uint64_t seed)
+{
+    cv::Mat coarse(60, 80, CV_8UC1), frame;
+    cv::RNG rng(seed);
+    rng.fill(coarse, cv::RNG::UNIFORM, 0, 256);
+    cv::resize(coarse, frame, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+    CvMat view = cvMat(frame);
+    m.Create(100, 100, 0);
+    m.SetImage(&view);
+    const CvRect area = {370, 154, 100, 100};
+    const int type = 1;
+    for (int i = 0; i < 10; i++) {
+        m.Write(area, &type);
+        m.Read(area);
+    }
+}
+
+/* Saves m under name and returns what the save printed on standard output and standard error. */
+std::string SaveQuietly(CvAssociativeMemory& m, const std::string& name)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    SaveMemoryFile(m, name.c_str());
+    return testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+}
+
+/* Runs body in a child process as an unprivileged user (nobody when we are root, else ourselves), with its
+   standard output and error in *printed; the child's exit status, or -1 when it could not run. */
+template <typename Body> int AsUnprivilegedUser(Body body, std::string* printed)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return -1;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        dup2(pipeEnds[1], 1);
+        dup2(pipeEnds[1], 2);
+        close(pipeEnds[0]);
+        if (geteuid() == 0) {
+            const struct passwd* nobody = getpwnam("nobody");
+            const uid_t uid = nobody ? nobody->pw_uid : 65534;
+            const gid_t gid = nobody ? nobody->pw_gid : 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+                _exit(90);
+        }
+        const int status = body();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        // Without the exit handlers: the parent's test framework and leak checker belong to the parent.
+        _exit(status);
+    }
+    close(pipeEnds[1]);
+    char chunk[256];
+    ssize_t n;
+    while ((n = read(pipeEnds[0], chunk, sizeof chunk)) > 0)
+        printed->append(chunk, static_cast<size_t>(n));
+    close(pipeEnds[0]);
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+TEST(HostileFolder, AWorkingDirectoryThatCannotBeWrittenKeepsTheOldFile)
+{
+    Folder folder;
+    const std::string name = folder / "am.dat";
+    CvAssociativeMemory old, trained;
+    old.Create(100, 100, 0);
+    SaveMemoryFile(old, name.c_str());
+    const Bytes before = ReadAll(name);
+    ASSERT_EQ(before.size(), 93u);
+    Train(trained, 3);
+
+    // The run saves into its working directory, which its user may read but not write; for root, whom
+    // permissions do not stop, the child runs as nobody.
+    fs::permissions(folder.path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                     fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(name, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read);
+    const std::string directory = folder.path.string();
+    std::string printed;
+    const int status = AsUnprivilegedUser(
+        [&]() {
+            if (chdir(directory.c_str()) != 0 || access(".", W_OK) == 0)
+                return 91; // no unprivileged user here, or one that may write after all
+            CvAssociativeMemory loaded;
+            if (!LoadMemoryFile(loaded, "am.dat"))
+                return 92;
+            std::fputs("saving\n", stdout);
+            std::fflush(stdout);
+            SaveMemoryFile(trained, "am.dat");
+            return 0;
+        },
+        &printed);
+    if (status == 90 || status == 91)
+        GTEST_SKIP() << "no user without write permission on the folder";
+    ASSERT_EQ(status, 0) << printed;
+    const std::string marker = "saving\n";
+    ASSERT_GE(printed.size(), marker.size());
+    EXPECT_EQ(printed.substr(printed.size() - marker.size()), marker)
+        << "the save prints nothing: " << printed;
+    EXPECT_EQ(ReadAll(name), before);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"}) << "no new file left behind";
+}
+
+TEST(HostileFolder, ADirectoryNamedAmDatIsNeitherReadNorReplaced)
+{
+    Folder folder;
+    const std::string name = folder / "am.dat";
+    fs::create_directory(name);
+    WriteAll(name + "/inside", Bytes{'k', 'e', 'e', 'p'});
+
+    CvAssociativeMemory m;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(LoadMemoryFile(m, name.c_str()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(m.root, nullptr) << "the run goes on with a fresh memory";
+
+    Train(m, 4);
+    EXPECT_EQ(SaveQuietly(m, name), "");
+    EXPECT_TRUE(fs::is_directory(name));
+    EXPECT_EQ(ReadAll(name + "/inside"), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"});
+}
+
+TEST(HostileFolder, SymbolicLinksAreReplacedNeverWrittenThrough)
+{
+    Folder folder, elsewhere;
+    const std::string name = folder / "am.dat";
+    CvAssociativeMemory m;
+    Train(m, 5);
+
+    // A dangling link: followed, the save would create a file wherever it points.
+    const std::string missing = elsewhere / "created.dat";
+    fs::create_symlink(missing, name);
+    EXPECT_EQ(SaveQuietly(m, name), "");
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
+    const Bytes saved = ReadAll(name);
+
+    // A link to a directory, and one to another memory file, which a load reads but a save leaves alone.
+    fs::remove(name);
+    fs::create_symlink(elsewhere.path, name);
+    EXPECT_EQ(SaveQuietly(m, name), "");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
+    EXPECT_TRUE(elsewhere.Entries().empty());
+
+    const std::string other = elsewhere / "other.dat";
+    CvAssociativeMemory small;
+    small.Create(100, 100, 0);
+    SaveMemoryFile(small, other.c_str());
+    const Bytes otherBytes = ReadAll(other);
+    fs::remove(name);
+    fs::create_symlink(other, name);
+    CvAssociativeMemory loaded;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(LoadMemoryFile(loaded, name.c_str()));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(SaveQuietly(m, name), "");
+    EXPECT_EQ(ReadAll(other), otherBytes);
+    EXPECT_EQ(ReadAll(name), saved);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"});
+}
+
+TEST(HostileFolder, AFileReplacedByAnotherRunIsReplacedWholeInTurn)
+{
+    Folder folder;
+    const std::string name = folder / "am.dat";
+    CvAssociativeMemory ours, theirs;
+    Train(ours, 6);
+    theirs.Create(100, 100, 0);
+    SaveMemoryFile(ours, name.c_str());
+    const Bytes oursBytes = ReadAll(name);
+    SaveMemoryFile(theirs, name.c_str());
+    const Bytes theirsBytes = ReadAll(name);
+    ASSERT_NE(oursBytes.size(), theirsBytes.size());
+
+    // Another run saves its memory over and over while this one saves and reads: every read finds one of
+    // the two files whole, never a mixture or a cut one.
+    std::fflush(stdout);
+    const pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        for (int i = 0; i < 300; i++)
+            SaveMemoryFile(theirs, name.c_str());
+        _exit(0);
+    }
+    int torn = 0, loads = 0;
+    for (int i = 0; i < 300; i++) {
+        SaveMemoryFile(ours, name.c_str());
+        const Bytes now = ReadAll(name);
+        torn += now != oursBytes && now != theirsBytes;
+        CvAssociativeMemory loaded;
+        testing::internal::CaptureStdout();
+        loads += LoadMemoryFile(loaded, name.c_str());
+        testing::internal::GetCapturedStdout();
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(loads, 300);
+
+    // This run's save at its end replaces the other's file whole.
+    SaveMemoryFile(ours, name.c_str());
+    EXPECT_EQ(ReadAll(name), oursBytes);
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"}) << "no new file left behind";
+}
