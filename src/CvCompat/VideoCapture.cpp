@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 namespace cvcompat {
 
@@ -36,6 +37,11 @@ static Capture* Adopt(cv::VideoCapture& source)
 Capture* CreateFileCapture(const char* path)
 {
     if (!path)
+        return nullptr;
+    // Only a file can be a video file: opening a named pipe would wait for a writer for ever, and a device
+    // or a directory holds no video either.
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode))
         return nullptr;
     try {
         // FFmpeg reads every AVI the programs meet; letting other back-ends guess only adds their noise.

@@ -14,7 +14,8 @@ namespace cvcompat {
 /* An open file or camera source; opaque to callers. */
 struct Capture;
 
-/* Opens the video file at path; null when it cannot be opened. */
+/* Opens the video file at path; null when it cannot be opened or is not a regular file (a link to one will
+   do). */
 Capture* CreateFileCapture(const char* path);
 
 /* Opens the Video4Linux capture device with the given index; null when it cannot be opened. */

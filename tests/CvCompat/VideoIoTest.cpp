@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -93,6 +94,22 @@ TEST(VideoIo, FailuresGiveNullAndZero)
 
     EXPECT_EQ(cvcompat::FourCC('M', 'J', 'P', 'G'), 0x47504A4D);
     EXPECT_EQ(cvcompat::FourCC('c', 'v', 'i', 'd'), 0x64697663);
+}
+
+TEST(VideoIo, OnlyRegularFilesOpenAndNoneMakesTheCallerWait)
+{
+    // A named pipe would block the open until some writer came: it is refused at once, like a directory
+    // and a device behind a link.
+    const std::string pipe = TempPath("pipe.avi"), directory = TempPath("dir.avi"),
+                      device = TempPath("dev.avi");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
+    ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
+    for (const std::string& path : {pipe, directory, device})
+        EXPECT_EQ(cvcompat::CreateFileCapture(path.c_str()), nullptr) << path;
+    unlink(pipe.c_str());
+    rmdir(directory.c_str());
+    unlink(device.c_str());
 }
 
 TEST(VideoIo, PathsWithAColonAreFiles)

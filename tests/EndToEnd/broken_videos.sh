@@ -1,7 +1,7 @@
 # Broken AVI files: cut short at several points, overwritten with garbage in the middle, empty, not a video
-# at all, or a directory. Each program either refuses at start-up with its one line and exit code -1 (255),
-# or plays every frame that can still be decoded and ends with exit code 0: never a crash, a hang or a
-# sanitizer report.
+# at all, a directory or a named pipe. Each program either refuses at start-up with its one line and exit
+# code -1 (255), or plays every frame that can still be decoded and ends with exit code 0: never a crash,
+# a hang or a sanitizer report.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -18,6 +18,8 @@ dd if="$MAKER" of=garbage.avi bs=1024 seek=$((size / 2048)) skip=4 count=20 conv
 : >zero.avi
 echo "These are not the frames you are looking for." >text.avi
 mkdir x.avi
+# A named pipe that no one writes: opened as a file it would keep the program waiting for ever.
+mkfifo fifo.avi
 
 for name in Lanescope Quadfinder; do
     expect_refused $name cut100
@@ -25,6 +27,7 @@ for name in Lanescope Quadfinder; do
     expect_refused $name zero
     expect_refused $name text
     expect_refused $name x
+    expect_refused $name fifo
     for video in "cut$((size / 3))" "cut$((size * 2 / 3))" "cut$((size - 500))" garbage; do
         expect_plays_to_the_end $name $video
     done
