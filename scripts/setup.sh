@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool                     # virtual display and input for the end-to-end tests
     ffmpeg                                 # ffprobe and x11grab for checking videos and taking screenshots
+    valgrind                               # memcheck of whole runs in the end-to-end tests
+    clang-tidy cppcheck                    # static checks (scripts/static-checks.sh)
 )
 
 missing=()

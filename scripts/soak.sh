@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Soak test of both programs: each plays 21 000 frames of synthetic 640 x 480 traffic in a virtual display
+# while its resident memory (VmRSS) is sampled; prints the figures at about frames 1 000, 10 000 and
+# 20 000 and fails when the last exceeds the first by more than LANESCOPE_SOAK_GROWTH_KB (default 20480).
+# Lanescope is taught several objects while it runs: at set frames the script presses t (and n for a new
+# type) and clicks into "Result", the way a user picks an object. Not part of the test suite; takes about
+# half an hour or more on two cores (Lanescope's tracking dominates). Run from anywhere:
+#   bash scripts/soak.sh
+# Work files (the 1 GB video, am.dat, logs) stay in build/soak/.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build
+frames=${LANESCOPE_SOAK_FRAMES:-21000}
+growth_kb=${LANESCOPE_SOAK_GROWTH_KB:-20480}
+work=$build/soak
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+ninja -C "$build" -j2 Lanescope Quadfinder TrafficVideoMaker
+mkdir -p "$work"
+cd "$work"
+video=soak.avi
+if [ ! -s "$video" ] || [ "$(cat soak.frames 2>/dev/null)" != "$frames" ]; then
+    echo "making $frames frames of 640 x 480 traffic"
+    "$build/tools/TrafficVideoMaker/TrafficVideoMaker" --frames "$frames" --seed 11 "$video" >/dev/null
+    echo "$frames" >soak.frames
+fi
+video_bytes=$(stat -c %s "$video")
+
+# frame_of PID: the frame the program has reached, estimated from how far it has read into the video
+# (the read offset of its descriptor on the file; the decoder reads ahead by a few frames at most).
+frame_of() {
+    local fd link pos
+    for fd in /proc/"$1"/fd/*; do
+        link=$(readlink "$fd" 2>/dev/null || true)
+        if [ "$link" = "$work/$video" ]; then
+            pos=$(awk '/^pos:/ {print $2}' /proc/"$1"/fdinfo/"${fd##*/}" 2>/dev/null || echo 0)
+            echo $((pos * frames / video_bytes))
+            return
+        fi
+    done
+    echo 0
+}
+
+rss_of() {
+    awk '/^VmRSS:/ {print $2}' /proc/"$1"/status 2>/dev/null || echo 0
+}
+
+# soak NAME: runs NAME over the video, samples it every half second, prints and checks the figures.
+soak() {
+    local name=$1 exe pid frame rss started picks=0 wid
+    exe=$build/src/$name/$name
+    rm -f am.dat
+    local marks=(1000 10000 20000) at=() rss_at=()
+    xvfb-run -n $((100 + RANDOM % 20000)) -a -s "-screen 0 1024x768x24" \
+        bash -c 'exec "$0" "$1" >"$2.out" 2>"$2.err"' "$exe" "$video" "$name" &
+    local runner=$!
+    started=$(date +%s)
+    # The program is xvfb-run's grandchild: find it by its executable.
+    pid=""
+    for i in $(seq 600); do
+        pid=$(pgrep -n -f "^$exe $video\$" || true)
+        [ -n "$pid" ] && break
+        sleep 0.1
+    done
+    [ -n "$pid" ] || { echo "$name did not start" >&2; return 1; }
+    local display
+    display=$(tr '\0' '\n' </proc/"$pid"/environ | sed -n 's/^DISPLAY=//p')
+    while kill -0 "$pid" 2>/dev/null; do
+        frame=$(frame_of "$pid")
+        rss=$(rss_of "$pid")
+        for m in 0 1 2; do
+            if [ -z "${at[$m]:-}" ] && [ "$frame" -ge "${marks[$m]}" ] && [ "$rss" -gt 0 ]; then
+                at[$m]=$frame
+                rss_at[$m]=$rss
+                echo "$name: frame ~$frame after $(($(date +%s) - started)) s: VmRSS $rss kB"
+            fi
+        done
+        # Lanescope: pick and train an object at frames ~2 000, 4 000, 6 000 and 8 000, the last two under
+        # new types.
+        if [ "$name" = Lanescope ] && [ "$picks" -lt 4 ] && [ "$frame" -ge $((2000 * (picks + 1))) ]; then
+            wid=$(DISPLAY=$display xdotool search --name '^Result$' 2>/dev/null | head -n 1 || true)
+            if [ -n "$wid" ]; then
+                [ "$picks" -ge 2 ] && DISPLAY=$display xdotool key --window "$wid" n 2>/dev/null
+                DISPLAY=$display xdotool key --window "$wid" t 2>/dev/null || true
+                sleep 0.3
+                DISPLAY=$display xdotool mousemove --window "$wid" $((120 + 90 * picks)) 200 2>/dev/null || true
+                sleep 0.3
+                DISPLAY=$display xdotool click --window "$wid" 1 2>/dev/null || true
+                echo "$name: picked an object at frame ~$frame"
+            fi
+            picks=$((picks + 1))
+        fi
+        sleep 0.5
+    done
+    local rc=0
+    wait "$runner" || rc=$?
+    echo "$name: ended with exit code $rc after $(($(date +%s) - started)) s"
+    [ "$rc" -eq 0 ] || { tail -n 20 "$name.err" >&2; return 1; }
+    if [ "$name" = Quadfinder ]; then
+        echo "$name: $(grep -c '^==> film current position' "$name.out") position lines"
+    else
+        [ -s am.dat ] && echo "$name: am.dat holds $(stat -c %s am.dat) bytes"
+    fi
+    if [ -z "${rss_at[2]:-}" ]; then
+        echo "$name: ended before frame 20 000 could be sampled" >&2
+        return 1
+    fi
+    echo "$name: VmRSS at frames ~1 000 / ~10 000 / ~20 000: ${rss_at[0]} / ${rss_at[1]} / ${rss_at[2]} kB"
+    if [ $((rss_at[2] - rss_at[0])) -gt "$growth_kb" ]; then
+        echo "$name: resident memory grew by $((rss_at[2] - rss_at[0])) kB" >&2
+        return 1
+    fi
+}
+
+status=0
+for name in ${LANESCOPE_SOAK_PROGRAMS:-Quadfinder Lanescope}; do
+    soak "$name" || status=1
+done
+exit $status
