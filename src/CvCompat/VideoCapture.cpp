@@ -30,7 +30,9 @@ static Capture* Adopt(cv::VideoCapture& source)
     if (!source.isOpened())
         return nullptr;
     Capture* capture = new Capture;
-    capture->source = std::move(source);
+    // cv::VideoCapture has no move assignment in OpenCV 4.6: the copy shares the opened decoder, which
+    // closes when its last copy goes.
+    capture->source = source;
     return capture;
 }
 
@@ -116,7 +118,7 @@ static bool Rewind(Capture* capture)
     cv::VideoCapture source(capture->url, cv::CAP_FFMPEG);
     if (!source.isOpened())
         return false;
-    capture->source = std::move(source);
+    capture->source = source;
     return true;
 }
 

@@ -25,7 +25,8 @@ VideoWriter* CreateVideoWriter(const char* path, int fourcc, double fps, CvSize 
         if (!output.isOpened())
             return nullptr;
         VideoWriter* writer = new VideoWriter;
-        writer->output = std::move(output);
+        // cv::VideoWriter has no move assignment in OpenCV 4.6: the copy shares the opened encoder.
+        writer->output = output;
         writer->frameSize = frameSize;
         writer->channels = isColor ? 3 : 1;
         return writer;

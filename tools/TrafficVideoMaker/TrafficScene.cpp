@@ -13,7 +13,7 @@ const double REFERENCE_WIDTH = 640.0;
 const double REFERENCE_HEIGHT = 480.0;
 
 /* Fills image with a colour plus seeded Gaussian texture, smoothed a little to look like a surface. */
-void FillTextured(cv::Mat& image, cv::Scalar colour, double sigma, cv::RNG& rng)
+void FillTextured(cv::Mat& image, const cv::Scalar& colour, double sigma, cv::RNG& rng)
 {
     cv::Mat texture(image.size(), CV_16SC3);
     rng.fill(texture, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(sigma));
@@ -33,7 +33,7 @@ double Wrap(double value, double low, double length)
 }
 
 /* A vehicle seen from above, driving up (towards row 0) when up is true. */
-void DrawVehicle(cv::Mat& sprite, cv::Mat& mask, cv::Scalar body, bool up, cv::RNG& rng)
+void DrawVehicle(cv::Mat& sprite, cv::Mat& mask, const cv::Scalar& body, bool up, cv::RNG& rng)
 {
     const int w = sprite.cols;
     const int h = sprite.rows;
