@@ -8,6 +8,10 @@
 
 #include <opencv2/core/core_c.h>
 
+namespace cv {
+class RNG;
+}
+
 typedef struct CvConDensation
 {
     int MP;               /* number of measurement parameters */
@@ -19,15 +23,16 @@ typedef struct CvConDensation
     float** flNewSamples; /* N vectors of DP values: work space of the resampling */
     float* flConfidence;  /* N confidences, set by the caller before each update */
     float* flCumulative;  /* N running sums of the confidences */
-    float* Temp;          /* DP values: work space for a matrix-vector product */
+    float* Temp;          /* DP values: work space, the confidence-weighted mean of the samples */
     float* RandomSample;  /* DP values: the last diffusion drawn */
     /* Our additions: the diffusion range and one random generator per coordinate. */
     float* diffusionLower; /* DP values: lower end of the uniform diffusion per coordinate */
     float* diffusionUpper; /* DP values: upper end of the uniform diffusion per coordinate */
-    void* generators;      /* DP random generators, one per coordinate, seeded by the coordinate's number */
+    cv::RNG* generators;   /* DP random generators, one per coordinate, seeded by the coordinate's number */
 } CvConDensation;
 
-/* Creates a filter of dynamParams state values, measureParams measurement values and sampleCount samples. */
+/* Creates a filter of dynamParams state values, measureParams measurement values and sampleCount samples;
+   NULL, with a report, for sizes that are not positive. */
 CvConDensation* cvCreateConDensation(int dynamParams, int measureParams, int sampleCount);
 
 /* Releases the filter and sets *condens to NULL; tolerates NULL. */
@@ -36,5 +41,6 @@ void cvReleaseConDensation(CvConDensation** condens);
 /* Spreads the samples uniformly over [lowerBound, upperBound] (DP x 1 CV_32FC1 each). */
 void cvConDensInitSampleSet(CvConDensation* condens, CvMat* lowerBound, CvMat* upperBound);
 
-/* Estimates State from the confidences, then resamples and moves the samples one step in time. */
+/* Estimates State from the confidences, then resamples and moves the samples one step in time; confidences
+   that are negative, not finite or sum to zero leave State and the samples as they are. */
 void cvConDensUpdateByTime(CvConDensation* condens);
