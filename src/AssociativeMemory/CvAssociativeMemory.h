@@ -117,8 +117,8 @@ struct CvAMBase : CvAMBaseHeader
     /* The training descent of the area written at (x0, y0), labelling the path with *apData. */
     void Learn(const CvMat* integral, int x0, int y0, CvRect* area, const int* apData);
     /* The recall descent; reports the last base reached and sets the context's matched flag. */
-    void Find(const CvMat* integral, CvRect* area, int** data, uint64_t* index, uint64_t* hits, int* score,
-              bool countAll);
+    void Find(const CvMat* integral, CvRect* area, int** dataOut, uint64_t* indexOut, uint64_t* hitsOut,
+              int* score, bool countAll);
     /* Forgets rarely used bases of the subtree and the branches left without leaves. */
     void Prune();
 };

@@ -1,0 +1,231 @@
+// Contrast features of image areas, new bases with their ring thresholds, and the search for the best child.
+#include "CvAssociativeMemory.h"
+
+#include "FeatureKernels.h"
+#include "SeqEntries.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+/* Sum of the source pixels in rows [r0, r1) and columns [c0, c1) of the integral image. */
+inline int32_t CellSum(const CvMat* integral, int r0, int c0, int r1, int c1)
+{
+    const uchar* data = integral->data.ptr;
+    const int step = integral->step;
+    const int32_t* top = reinterpret_cast<const int32_t*>(data + static_cast<ptrdiff_t>(r0) * step);
+    const int32_t* bottom = reinterpret_cast<const int32_t*>(data + static_cast<ptrdiff_t>(r1) * step);
+    // Formed in 64 bits so that the intermediate terms cannot overflow; the cell sum itself fits 32 bits.
+    return static_cast<int32_t>(static_cast<int64_t>(bottom[c1]) - bottom[c0] - top[c1] + top[c0]);
+}
+
+/* (a x b) / c truncated, exact for every 64-bit a and c with a <= c and b < 2^31. */
+inline uint64_t MulDiv(uint64_t a, uint64_t b, uint64_t c)
+{
+#if defined(__SIZEOF_INT128__)
+    __extension__ typedef unsigned __int128 Wide;
+    return static_cast<uint64_t>(static_cast<Wide>(a) * b / c);
+#else
+    // a = q c + r, so a b / c = q b + r b / c; r b is formed as a long double only where it might overflow.
+    const uint64_t q = a / c;
+    const uint64_t r = a % c;
+    if (r <= std::numeric_limits<uint64_t>::max() / b)
+        return q * b + r * b / c;
+    return q * b + static_cast<uint64_t>(static_cast<long double>(r) * b / c);
+#endif
+}
+
+/* The match score of a distance d against a threshold t: above 2^30 - 1 exactly when d < t. */
+int MatchScore(uint64_t d, uint64_t t)
+{
+    // A uniform area read against a uniform base has d = t = 0: no match, and the lowest score.
+    if (d == 0 && t == 0)
+        return 0;
+    // d >= t: score = t C / d; else score = 2147483647 - d C / t, with C = 2^30 - 1
+    if (d >= t)
+        return static_cast<int>(MulDiv(t, CV_AM_SCORE_HALF, d));
+    return CV_AM_SCORE_MAX - static_cast<int>(MulDiv(d, CV_AM_SCORE_HALF, t));
+}
+
+/* Mean distance between features and the vectors on the border of the square of half-cell shifts
+   around area, widened by 10.5 %: the tolerance of a newly trained base. */
+uint64_t RingThreshold(const CvAMContext* c, const CvMat* integral, CvRect area, int cols, int rows,
+                       const int16_t* features)
+{
+    const int x = area.x, y = area.y, w = area.width, h = area.height;
+    // half a cell of the current interest area
+    const int dx = (c->scanRects[0].width / (cols + 2)) >> 1;
+    const int dy = (c->scanRects[0].height / (rows + 2)) >> 1;
+
+    int xa = x - dx, wa = w;
+    if (x < dx) {
+        xa = 0;
+        wa = w - dx;
+    }
+    int ya = y - dy, ha = h;
+    if (y < dy) {
+        ya = 0;
+        ha = h - dy;
+    }
+    const int xb = x + dx;
+    const int yb = y + dy;
+    const int wb = x + w + dx >= integral->cols - 1 ? w - dx : w;
+    const int hb = y + h + dy >= integral->rows - 1 ? h - dy : h;
+
+    int64_t sum = 0;
+    int64_t count = 0;
+    auto visit = [&](int px, int py, int pw, int ph) {
+        ExtractFeatures(integral, cvRect(px, py, pw, ph), cols, rows, c->scratch);
+        sum += static_cast<int64_t>(FeatureDistance(cols, rows, c->scratch, features));
+        count++;
+    };
+    for (int px = xa; px <= xb; px++)
+        visit(px, ya, wb, ha); // top
+    for (int py = ya; py <= yb; py++)
+        visit(xb, py, wb, hb); // right
+    for (int px = xa; px <= xb; px++)
+        visit(px, yb, wb, hb); // bottom
+    for (int py = ya; py <= yb; py++)
+        visit(xa, py, wa, hb); // left
+
+    const int64_t q = sum / count;
+    return static_cast<uint64_t>(static_cast<double>(q) * 1.105);
+}
+
+} // namespace
+
+void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int16_t* out)
+{
+    // the vector spans cols + 1 by rows + 1 cells, the top-left one at (x, y)
+    const int cw = area.width / (cols + 1);
+    const int ch = area.height / (rows + 1);
+    for (int j = 0; j < rows; j++) {
+        const int r0 = area.y + j * ch;
+        for (int i = 0; i < cols; i++) {
+            const int c0 = area.x + i * cw;
+            const int32_t a = CellSum(integral, r0, c0, r0 + ch, c0 + cw);
+            const int32_t b = CellSum(integral, r0 + ch, c0 + cw, r0 + 2 * ch, c0 + 2 * cw);
+            const int32_t hi = a > b ? a : b;
+            const int32_t lo = a > b ? b : a;
+            // v = 32767 - lo 32767 / hi: 0 for equal cells, 32767 when the darker cell is black
+            int v = hi == 0 ? 0 : static_cast<int>(32767 - (static_cast<int64_t>(lo) * 32767) / hi);
+            if (a <= b)
+                v = -v;
+            out[j * cols + i] = static_cast<int16_t>(v);
+        }
+    }
+}
+
+uint64_t FeatureDistance(int cols, int rows, const int16_t* a, const int16_t* b)
+{
+    if (cols <= 0 || rows <= 0)
+        return 0;
+    return AbsDiffSum(a, b, cols * rows);
+}
+
+CvAMBase* CvAMBase::CreateChild(const CvMat* integral, CvRect area, const int16_t* src,
+                                const CvAMBaseHeader* header)
+{
+    CvAMContext* c = context;
+    CvAMBase* child = new CvAMBase(c);
+    child->level = static_cast<int16_t>(level + 1);
+    const CvSize grid = c->GetGridSize(child->level);
+    child->gridWidth = grid.width;
+    child->gridHeight = grid.height;
+    const int n = grid.width * grid.height;
+    child->features = static_cast<int16_t*>(cvAlloc(sizeof(int16_t) * static_cast<size_t>(n)));
+    c->dataSize += n * 2;
+
+    uint64_t candidate = 0;
+    if (src) {
+        std::memcpy(child->features, src, sizeof(int16_t) * static_cast<size_t>(n));
+    } else {
+        ExtractFeatures(integral, area, grid.width, grid.height, child->features);
+        candidate = RingThreshold(c, integral, area, grid.width, grid.height, child->features);
+    }
+
+    if (c->seqPool->total > 0)
+        cvSeqPop(c->seqPool, &child->children);
+    else
+        child->children = cvCreateSeq(0, sizeof(CvSeq), sizeof(CvAMBase*), c->storage);
+
+    if (header) {
+        static_cast<CvAMBaseHeader&>(*child) = *header;
+    } else {
+        static_cast<CvAMBaseHeader&>(*child) = CvAMBaseHeader{0, 0, 0, 0};
+        child->index = ++c->baseIndex;
+        child->threshold = candidate;
+    }
+
+    if (c->deepestLevel < child->level)
+        c->deepestLevel = child->level;
+
+    if (freeSlot) {
+        *freeSlot = child;
+        freeSlot = NULL;
+    } else {
+        cvSeqPush(children, &child);
+    }
+    return child;
+}
+
+bool CvAMBase::MatchChildren(const CvMat* integral, CvRect* area, CvAMBase** best, int* score)
+{
+    CvAMContext* c = context;
+    const CvSize g = c->GetGridSize(static_cast<int16_t>(level + 1));
+    const CvRect s = c->scanRects[level];
+    area->width = s.width;
+    area->height = s.height;
+    // One column and one row more than a child's grid, so four child-sized windows fit, one cell apart.
+    ExtractFeatures(integral, *area, g.width + 1, g.height + 1, c->scratch);
+    area->x += s.x >> 1;
+    area->y += s.y >> 1;
+
+    // The four windows are laid out contiguously behind the extraction, once for all children.
+    const int n = g.width * g.height;
+    int16_t* planes = c->scratch + (g.width + 1) * (g.height + 1);
+    bool planesBuilt = false;
+
+    CvAMBase* found = NULL;
+    uint64_t bestDist = std::numeric_limits<uint64_t>::max();
+    int bestShift = 0;
+    ForEachEntry(children, [&](CvAMBase** entry) {
+        CvAMBase* child = *entry;
+        if (!child) {
+            freeSlot = entry;
+            return;
+        }
+        // Every child of this base has the grid g, so its features line up with the planes.
+        if (!planesBuilt) {
+            BuildShiftPlanes(c->scratch, g.width, g.height, planes);
+            planesBuilt = true;
+        }
+        uint64_t d[4];
+        for (int k = 0; k < 4; k++)
+            d[k] = AbsDiffSum(child->features, planes + k * n, n);
+        int shift = 0;
+        for (int k = 1; k < 4; k++)
+            if (d[k] < d[shift])
+                shift = k;
+        if (d[shift] < bestDist) {
+            found = child;
+            bestDist = d[shift];
+            bestShift = shift;
+        }
+    });
+
+    *best = found;
+    if (!found)
+        return false;
+    if (score)
+        *score = MatchScore(bestDist, found->threshold);
+    if (bestDist < found->threshold) {
+        if (bestShift & 1)
+            area->x += s.x;
+        if (bestShift & 2)
+            area->y += s.y;
+        return true;
+    }
+    return false;
+}

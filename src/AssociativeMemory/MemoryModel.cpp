@@ -1,0 +1,219 @@
+// The memory's model: construction, sizing of the per-level grids and areas, the tree's root, and release.
+#include "CvAssociativeMemory.h"
+
+#include "SeqEntries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+/* Largest power of two not above value (value >= 1). */
+int LargestPowerOfTwo(int value)
+{
+    int p = 1;
+    while (value > 1) {
+        value >>= 1;
+        p <<= 1;
+    }
+    return p;
+}
+
+/* A new empty sequence of elemSize-byte elements in storage. */
+CvSeq* CreateList(CvMemStorage* storage, int elemSize)
+{
+    return cvCreateSeq(0, sizeof(CvSeq), elemSize, storage);
+}
+
+} // namespace
+
+CvSize CvAMContext::GetGridSize(int16_t level) const
+{
+    const int lc = std::min<int>(level, maxLevels);
+    const int div = 2 << (maxLevels - lc);       // 2^(maxLevels - Lc + 1)
+    const int off = lc == 0 ? 0 : 1 << (lc - 1); // border cells lost at this level
+    return cvSize(alignedWidth / div - (off + 1), alignedHeight / div - (off + 1));
+}
+
+CvAMBase::CvAMBase(CvAMContext* owner)
+    : CvAMBaseHeader{0, 0, 0, 0}, context(owner), gridWidth(0), gridHeight(0), features(NULL), children(NULL),
+      freeSlot(NULL), level(0)
+{
+    context->baseCount++;
+}
+
+CvAMBase::~CvAMBase()
+{
+    ReleaseChildren();
+    context->baseCount--;
+}
+
+void CvAMBase::ReleaseChildren()
+{
+    if (children) {
+        ForEachEntry(children, [](CvAMBase** entry) { delete *entry; });
+        cvClearSeq(children);
+        // Storage blocks cannot be freed one by one, so the emptied list waits in the pool for the next base.
+        cvSeqPush(context->seqPool, &children);
+    }
+    cvFree(&features);
+}
+
+void CvAMBase::Reset()
+{
+    ReleaseChildren();
+    level = 0;
+    const CvSize grid = context->GetGridSize(0);
+    gridWidth = grid.width;
+    gridHeight = grid.height;
+    children = CreateList(context->storage, sizeof(CvAMBase*));
+    // A slot found in the old list must not receive a child: that list now sits in the pool.
+    freeSlot = NULL;
+    // The packed image reserves the root's grid as zero bytes, so it is counted although never stored.
+    context->dataSize += gridWidth * gridHeight * 2;
+    static_cast<CvAMBaseHeader&>(*this) = CvAMBaseHeader{0, 0, 0, 0};
+    index = ++context->baseIndex;
+}
+
+CvAssociativeMemory::CvAssociativeMemory()
+    : detections(NULL), tracks(NULL), lowerBound(NULL), upperBound(NULL), gateRadius2(0), sizeTolerance2(0),
+      stepX(0), stepY(0), stepX2(0), stepY2(0), frameCounter(0), root(NULL), context(), sourceWidth(0),
+      sourceHeight(0), sourceHeader(), source(NULL), integral(NULL), prunedBaseCount(0)
+{
+    context.storage = cvCreateMemStorage(0);
+    context.seqPool = CreateList(context.storage, sizeof(CvSeq*));
+    detections = CreateList(context.storage, sizeof(CvAMDetection));
+    tracks = CreateList(context.storage, sizeof(CvAMTrack));
+}
+
+CvAssociativeMemory::~CvAssociativeMemory()
+{
+    Release();
+    cvReleaseMemStorage(&context.storage);
+}
+
+void CvAssociativeMemory::Release()
+{
+    if (root) {
+        delete root;
+        root = NULL;
+    }
+    cvFree(&context.scratch);
+    cvFree(&context.levelSpans);
+    cvFree(&context.scanRects);
+    cvFree(&context.childRects);
+    cvReleaseMat(&integral);
+    cvReleaseMat(&lowerBound);
+    cvReleaseMat(&upperBound);
+    ForEachElement<CvAMTrack>(tracks, [](CvAMTrack* track) {
+        cvReleaseConDensation(&track->filter);
+        if (track->userData) {
+            operator delete(track->userData);
+            track->userData = NULL;
+        }
+    });
+    cvClearSeq(tracks);
+}
+
+void CvAssociativeMemory::Create(int width, int height, int16_t levels)
+{
+    Release();
+
+    CvMemStorage* const storage = context.storage;
+    CvSeq* const seqPool = context.seqPool;
+    context = CvAMContext();
+    context.storage = storage;
+    context.seqPool = seqPool;
+
+    width = std::max(width, CV_AM_MIN_AREA_SIDE);
+    height = std::max(height, CV_AM_MIN_AREA_SIDE);
+    context.width = width;
+    context.height = height;
+    context.alignedWidth = 10 * LargestPowerOfTwo(width / 10);
+    context.alignedHeight = 10 * LargestPowerOfTwo(height / 10);
+    context.pow2Width = LargestPowerOfTwo(context.alignedWidth);
+    context.pow2Height = LargestPowerOfTwo(context.alignedHeight);
+
+    const int m = std::min(context.alignedWidth, context.alignedHeight);
+    // maxLevels = trunc(log2(m / 6)) + 1
+    context.maxLevels =
+        static_cast<int16_t>(static_cast<int>(std::log(static_cast<double>(m / 6)) / std::log(2.0)) + 1);
+    // A negative request cannot size any table; it is treated like 0, the automatic depth.
+    if (levels <= 0)
+        levels = static_cast<int16_t>(m > 40 ? context.maxLevels - 1 : context.maxLevels);
+    context.levels = std::min(levels, context.maxLevels);
+
+    // The extraction of a search, (g + 1) x (g + 1) for the deepest grid, is followed by room for its four
+    // child-sized shift windows laid out contiguously, so that every comparison runs over one flat vector.
+    const CvSize deepest = context.GetGridSize(context.levels);
+    const size_t scratchValues = static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) +
+                                 4 * static_cast<size_t>(deepest.width * deepest.height);
+    context.scratch = static_cast<int16_t*>(cvAlloc(sizeof(int16_t) * scratchValues));
+    context.levelSpans = static_cast<CvSize*>(cvAlloc(sizeof(CvSize) * (context.levels + 1)));
+    context.scanRects = static_cast<CvRect*>(cvAlloc(sizeof(CvRect) * (context.levels + 1)));
+    context.childRects = static_cast<CvRect*>(cvAlloc(sizeof(CvRect) * context.levels));
+    std::memset(context.scanRects, 0, sizeof(CvRect) * (context.levels + 1));
+    std::memset(context.childRects, 0, sizeof(CvRect) * context.levels);
+
+    for (int16_t l = 0; l <= context.levels; l++) {
+        const CvSize g = context.GetGridSize(static_cast<int16_t>(l + 1));
+        const int s = std::min(g.width, g.height);
+        // span = (s + 2) pow2 / (s + 1): the child grid plus its border cells in power-of-two units
+        context.levelSpans[l].width = ((s + 2) * context.pow2Width) / (s + 1);
+        context.levelSpans[l].height = (context.pow2Height * (s + 2)) / (s + 1);
+    }
+
+    const CvSize g1 = context.GetGridSize(1);
+    stepX = context.alignedWidth / (g1.width + 2);
+    stepY = context.alignedHeight / (g1.height + 2);
+    // gate = ((AW + SX)^2 + (AH + SY)^2) / 4
+    gateRadius2 = static_cast<int32_t>(
+        (static_cast<int64_t>(context.alignedWidth + stepX) * (context.alignedWidth + stepX) +
+         static_cast<int64_t>(context.alignedHeight + stepY) * (context.alignedHeight + stepY)) /
+        4);
+    stepX2 = static_cast<float>(stepX * stepX);
+    stepY2 = static_cast<float>(stepY * stepY);
+    sizeTolerance2 = static_cast<int32_t>(
+        static_cast<double>(static_cast<int64_t>(width) * width + static_cast<int64_t>(height) * height) *
+        0.0625);
+
+    lowerBound = cvCreateMat(2, 1, CV_32FC1);
+    upperBound = cvCreateMat(2, 1, CV_32FC1);
+    lowerBound->data.fl[0] = static_cast<float>(-stepX);
+    lowerBound->data.fl[1] = static_cast<float>(-stepY);
+    upperBound->data.fl[0] = static_cast<float>(stepX);
+    upperBound->data.fl[1] = static_cast<float>(stepY);
+
+    SetAreaSize(width, height);
+
+    root = new CvAMBase(&context);
+    root->ReleaseChildren();
+    root->Reset();
+}
+
+void CvAssociativeMemory::SetAreaSize(int width, int height)
+{
+    CvAMContext& c = context;
+    c.scaleX = static_cast<float>(width) / static_cast<float>(c.alignedWidth);
+    c.scaleY = static_cast<float>(height) / static_cast<float>(c.alignedHeight);
+    c.scanRects[0].width = width;
+    c.scanRects[0].height = height;
+    for (int l = 1; l <= c.levels; l++) {
+        c.scanRects[l].width = static_cast<int>(static_cast<float>(c.levelSpans[l].width) * c.scaleX);
+        c.scanRects[l].height = static_cast<int>(static_cast<float>(c.levelSpans[l].height) * c.scaleY);
+        c.scanRects[l].x = 0;
+        c.scanRects[l].y = 0;
+        // margin = (outer - inner) >> 1, an arithmetic halving
+        c.scanRects[l - 1].x = (c.scanRects[l - 1].width - c.scanRects[l].width) >> 1;
+        c.scanRects[l - 1].y = (c.scanRects[l - 1].height - c.scanRects[l].height) >> 1;
+    }
+    for (int l = 0; l < c.levels; l++) {
+        const CvSize g = c.GetGridSize(static_cast<int16_t>(l + 1));
+        // child area = (g + 1) / (g + 2) of the level's scanned area, centred, nudged by an eighth margin
+        const int cw = ((g.width + 1) * c.scanRects[l].width) / (g.width + 2);
+        const int ch = ((g.height + 1) * c.scanRects[l].height) / (g.height + 2);
+        c.childRects[l] = cvRect(((c.scanRects[0].width - cw) >> 1) - (c.scanRects[0].x >> 3),
+                                 ((c.scanRects[0].height - ch) >> 1) - (c.scanRects[0].y >> 3), cw, ch);
+    }
+}

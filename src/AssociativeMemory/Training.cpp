@@ -1,0 +1,183 @@
+// The memory's working operations: taking a frame, training (Write), recall (Read) and forgetting (Prune).
+#include "CvAssociativeMemory.h"
+
+#include "ErrorReport.h"
+#include "SeqEntries.h"
+
+#include <opencv2/imgproc/imgproc_c.h>
+
+#include <limits>
+
+namespace {
+
+/* One more pass through a base; the counter stays at its ceiling. */
+inline void CountHit(CvAMBase* base)
+{
+    if (base->hits != std::numeric_limits<uint64_t>::max())
+        base->hits++;
+}
+
+/* The checks shared by Write and Read; reports the first failure under func and returns false. */
+bool CheckAccess(const CvAssociativeMemory& m, CvRect area, const char* func, const char* areaMessage)
+{
+    // An empty or inverted area would pass the bounds test and then read outside the integral image.
+    if (area.x < 0 || area.y < 0 || area.width <= 0 || area.height <= 0 ||
+        static_cast<int64_t>(area.x) + area.width > m.sourceWidth ||
+        static_cast<int64_t>(area.y) + area.height > m.sourceHeight) {
+        CV_REPORT(CV_BadImageSize, func, areaMessage);
+        return false;
+    }
+    if (!m.root) {
+        CV_REPORT(CV_StsNullPtr, func, "Associative memory is not created");
+        return false;
+    }
+    // Create and Release drop the integral image and a failed SetImage drops the source, so both must
+    // be present for the current frame to be readable.
+    if (!m.source || !m.integral) {
+        CV_REPORT(CV_StsNullPtr, func, "Source image is not set");
+        return false;
+    }
+    return true;
+}
+
+/* Counts one access; every CV_AM_PRUNE_PERIOD accesses the tree is pruned if it changed since last time. */
+void AccessStep(CvAssociativeMemory& m)
+{
+    m.context.accessCount++;
+    if (m.context.accessCount % CV_AM_PRUNE_PERIOD == 0 && m.context.baseCount != m.prunedBaseCount) {
+        m.root->Prune();
+        m.prunedBaseCount = m.context.baseCount;
+    }
+}
+
+} // namespace
+
+void CvAssociativeMemory::SetImage(const CvArr* image)
+{
+    static const char* const func = "CvAssociativeMemory::SetImage";
+    // Until this frame is accepted the memory has no readable source.
+    source = NULL;
+    CvMat* view = NULL;
+    try {
+        view = cvGetMat(image, &sourceHeader, NULL, 0);
+    } catch (const cv::Exception&) {
+        view = NULL;
+    }
+    if (!view) {
+        CV_REPORT(CV_StsBackTrace, func, "Inner function failed.");
+        return;
+    }
+    if (CV_MAT_TYPE(view->type) != CV_8UC1) {
+        CV_REPORT(CV_StsUnsupportedFormat, func, "Source images must have 8uC1 type");
+        return;
+    }
+    if (!integral || sourceWidth != view->cols || sourceHeight != view->rows) {
+        sourceWidth = view->cols;
+        sourceHeight = view->rows;
+        cvReleaseMat(&integral);
+        integral = cvCreateMat(view->rows + 1, view->cols + 1, CV_32SC1);
+    }
+    cvIntegral(view, integral, NULL, NULL);
+    source = view;
+}
+
+void CvAssociativeMemory::Write(CvRect area, const int* apData)
+{
+    static const char* const func = "CvAssociativeMemory::Write";
+    if (!CheckAccess(*this, area, func, "Incorrect size interest area"))
+        return;
+    if (!apData) {
+        CV_REPORT(CV_StsNullPtr, func, "NULL apData pointer");
+        return;
+    }
+    if (area.width != context.scanRects[0].width || area.height != context.scanRects[0].height)
+        SetAreaSize(area.width, area.height);
+
+    static_cast<CvAMBaseHeader&>(*root) = CvAMBaseHeader{1, 0, 0, *apData};
+    CvRect working = area;
+    root->Learn(integral, area.x, area.y, &working, apData);
+    AccessStep(*this);
+}
+
+bool CvAssociativeMemory::Read(CvRect area, CvRect* foundArea, int** data, uint64_t* index, uint64_t* hits,
+                               double* probability, bool countAll)
+{
+    if (!CheckAccess(*this, area, "CvAssociativeMemory::Read", "Incorrect size of interest area"))
+        return false;
+    if (area.width != context.scanRects[0].width || area.height != context.scanRects[0].height)
+        SetAreaSize(area.width, area.height);
+
+    context.matched = 1;
+    int score = 0;
+    CvRect found = area;
+    root->Find(integral, &found, data, index, hits, probability ? &score : NULL, countAll);
+    if (probability)
+        *probability = score * 4.656612875245797e-10; // score / (2^31 - 1)
+    if (foundArea)
+        *foundArea = found;
+    AccessStep(*this);
+    return context.matched != 0;
+}
+
+void CvAMBase::Learn(const CvMat* integral, int x0, int y0, CvRect* area, const int* apData)
+{
+    CvAMBase* node = this;
+    while (node->level < context->levels) {
+        // Where a new child of this level is trained, fixed relative to the written area.
+        const CvRect c = context->childRects[node->level];
+        const CvRect r = cvRect(x0 + c.x, y0 + c.y, c.width, c.height);
+        CvAMBase* child = NULL;
+        if (node->children->total == 0 || !node->MatchChildren(integral, area, &child, NULL))
+            child = node->CreateChild(integral, r);
+        CountHit(child);
+        child->data = *apData;
+        node = child;
+    }
+}
+
+void CvAMBase::Find(const CvMat* integral, CvRect* area, int** dataOut, uint64_t* indexOut, uint64_t* hitsOut,
+                    int* score, bool countAll)
+{
+    CvAMBase* node = this;
+    for (;;) {
+        if (dataOut)
+            *dataOut = &node->data;
+        if (indexOut)
+            *indexOut = node->index;
+        if (hitsOut)
+            *hitsOut = node->hits;
+        if (node->level >= context->levels || node->children->total == 0)
+            return;
+        CvAMBase* best = NULL;
+        if (!node->MatchChildren(integral, area, &best, score))
+            context->matched = 0;
+        if (!best || (!context->matched && !countAll))
+            return;
+        CountHit(best);
+        node = best;
+    }
+}
+
+void CvAMBase::Prune()
+{
+    const int16_t levels = context->levels;
+    ForEachEntry(children, [levels](CvAMBase** entry) {
+        CvAMBase* child = *entry;
+        if (!child)
+            return;
+        if (child->hits < CV_AM_PRUNE_HITS) {
+            delete child;
+            *entry = NULL;
+            return;
+        }
+        child->Prune();
+        bool hasChildren = false;
+        ForEachEntry(child->children,
+                     [&hasChildren](CvAMBase** grandchild) { hasChildren |= *grandchild != NULL; });
+        // An inner base left without descendants can no longer lead a descent to the bottom level.
+        if (!hasChildren && child->level < levels) {
+            delete child;
+            *entry = NULL;
+        }
+    });
+}
