@@ -39,7 +39,7 @@ struct VideoRun
 
 /* Teaches vehicle 1 as type 1 on the pick frames, the way a user's repeated picks do (Write, then Read of
    the selection), and tracks every other frame with the application's settings. */
-VideoRun Run(const TrafficScene& scene, int frames, const std::vector<int>& picks)
+VideoRun TrackVideo(const TrafficScene& scene, int frames, const std::vector<int>& picks)
 {
     VideoRun run;
     CvAssociativeMemory am;
@@ -87,13 +87,13 @@ TEST(TrackingVideo, TaughtVehicleIsFollowedTheSameWayEveryRun)
     TrafficScene scene;
     const int frames = 150;
     const std::vector<int> picks = {0, 10, 20, 30, 40};
-    const VideoRun first = Run(scene, frames, picks);
-    const VideoRun second = Run(scene, frames, picks);
+    const VideoRun first = TrackVideo(scene, frames, picks);
+    const VideoRun second = TrackVideo(scene, frames, picks);
     std::printf("vehicle 1, %zu picks: type-1 track on it in %d of %d frames, mean IoU %.3f, %d reports "
                 "elsewhere\n",
                 picks.size(), first.onVehicle, first.tracked,
                 first.onVehicle ? first.iouSum / first.onVehicle : 0.0, first.falseTracks);
-    const VideoRun once = Run(scene, frames, {0});
+    const VideoRun once = TrackVideo(scene, frames, {0});
     std::printf(
         "vehicle 1, 1 pick: type-1 track on it in %d of %d frames, mean IoU %.3f, %d reports elsewhere\n",
         once.onVehicle, once.tracked, once.onVehicle ? once.iouSum / once.onVehicle : 0.0, once.falseTracks);
