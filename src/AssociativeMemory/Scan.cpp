@@ -51,6 +51,11 @@ void CvAssociativeMemory::ScanImage(CvAMScanFunc scanFunc, void* scanContext)
         CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ScanImage", "Associative memory is not created");
         return;
     }
+    // Without a readable frame every window would be refused with the same report; say it once instead.
+    if (!source || !integral) {
+        CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ScanImage", "Source image is not set");
+        return;
+    }
     if (!scanFunc.function)
         return;
     const int levels = context.maxLevels;

@@ -105,7 +105,7 @@ TEST(ScanImage, SmallAreaStepsAndFramesWithoutWindows)
     EXPECT_EQ(Scan(100, 76, 76).size(), 1u);
 }
 
-TEST(ScanImage, LeavesTheLastScaleAndRefusesAnUncreatedMemory)
+TEST(ScanImage, LeavesTheLastScaleAndRefusesWithoutMemoryOrFrame)
 {
     CvAssociativeMemory am;
     cv::Mat image(480, 640, CV_8UC1, cv::Scalar(0));
@@ -121,7 +121,17 @@ TEST(ScanImage, LeavesTheLastScaleAndRefusesAnUncreatedMemory)
     }
     EXPECT_TRUE(log.windows.empty());
 
+    // A created memory without a frame (or after Create dropped the integral image): one report, no window.
+    am.SetImage(&header);
     am.Create(100, 100, 0);
+    {
+        Reports reports;
+        am.ScanImage(CvAMScanFunc{WindowLog::Collect}, &log);
+        ASSERT_EQ(reports.list.size(), 1u);
+        EXPECT_EQ(reports.list[0].msg, "Source image is not set");
+    }
+    EXPECT_TRUE(log.windows.empty());
+
     am.SetImage(&header);
     am.ScanImage(CvAMScanFunc{WindowLog::Collect}, &log);
     EXPECT_EQ(am.context.scanRects[0].width, 475);

@@ -41,6 +41,20 @@ TEST(ObjectTracking, NullEventFunctionIsReportedOnce)
     EXPECT_NEAR(hand.Slot(0)->confidence, kRecognised / 2, 1e-12);
 }
 
+TEST(ObjectTracking, UncreatedMemoryOnlyFramesTheCall)
+{
+    CvAssociativeMemory am;
+    Recorder recorder;
+    recorder.memory = &am;
+    Reports reports;
+    am.ObjectTracking(Recorder::Handle, &recorder, true, 5.005, 4.995);
+    ASSERT_EQ(reports.list.size(), 1u);
+    EXPECT_EQ(reports.list[0].msg, "Associative memory is not created");
+    EXPECT_EQ(recorder.Outline(), std::vector<int>({CV_AM_FRAME_START, CV_AM_FRAME_END}));
+    EXPECT_EQ(am.frameCounter, 1u);
+    EXPECT_EQ(am.tracks->total, 0);
+}
+
 TEST(ObjectTracking, EventOrderWithLearningFromADetection)
 {
     HandMemory hand(640, 480);
