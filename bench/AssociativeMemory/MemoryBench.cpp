@@ -87,6 +87,22 @@ void BM_WriteNew(benchmark::State& state)
 }
 BENCHMARK(BM_WriteNew)->Unit(benchmark::kMicrosecond);
 
+/* The extraction of one search at the deepest level: 16 x 16 values over an 85-pixel area. */
+void BM_ExtractFeatures(benchmark::State& state)
+{
+    CvAssociativeMemory memory;
+    memory.Create(100, 100, 0);
+    const cv::Mat frame = MakeTexture(640, 480, 1);
+    SetFrame(memory, frame);
+    const int cells = static_cast<int>(state.range(0));
+    std::vector<int16_t> out(static_cast<size_t>(cells * cells));
+    for (auto _ : state) {
+        ExtractFeatures(memory.integral, cvRect(272, 192, 85, 85), cells, cells, out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_ExtractFeatures)->Arg(4)->Arg(16);
+
 /* The distance of two level-3 vectors (225 values): the vectorised sum against the plain loop. */
 void BM_FeatureDistance(benchmark::State& state)
 {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
 #endif
 
@@ -22,33 +22,29 @@ uint64_t AbsDiffSumPlain(const int16_t* a, const int16_t* b, int n)
 
 } // namespace
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 
 uint64_t AbsDiffSum(const int16_t* a, const int16_t* b, int n)
 {
-    // max - min of two int16 is an unsigned 16-bit value (at most 65534). Widened into eight 32-bit lanes,
-    // each lane takes one value per 8 inputs and stays below 2^32 for 65537 of them; blocks of 16384
-    // inputs (2048 per lane) are folded into the 64-bit total, far inside that bound.
+    // max - min of two int16 is an unsigned 16-bit value (at most 65534). Widened to 32 bits, each of the
+    // four lanes takes two values per 8 inputs; blocks of 16384 inputs (4096 per lane, below 2^28) are
+    // folded into the 64-bit total long before a lane could reach 2^32.
     const int blockValues = 16384;
     const __m128i zero = _mm_setzero_si128();
     uint64_t total = 0;
     int k = 0;
     while (n - k >= 8) {
         const int blockEnd = k + std::min((n - k) / 8 * 8, blockValues);
-        __m128i accLow = zero;
-        __m128i accHigh = zero;
+        __m128i acc = zero;
         for (; k < blockEnd; k += 8) {
             const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k));
             const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k));
             const __m128i d = _mm_sub_epi16(_mm_max_epi16(va, vb), _mm_min_epi16(va, vb));
-            accLow = _mm_add_epi32(accLow, _mm_unpacklo_epi16(d, zero));
-            accHigh = _mm_add_epi32(accHigh, _mm_unpackhi_epi16(d, zero));
+            acc = _mm_add_epi32(acc, _mm_add_epi32(_mm_unpacklo_epi16(d, zero), _mm_unpackhi_epi16(d, zero)));
         }
-        uint32_t lanes[8];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), accLow);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 4), accHigh);
-        for (uint32_t lane : lanes)
-            total += lane;
+        const __m128i pairs = _mm_add_epi64(_mm_unpacklo_epi32(acc, zero), _mm_unpackhi_epi32(acc, zero));
+        const __m128i sum = _mm_add_epi64(pairs, _mm_unpackhi_epi64(pairs, pairs));
+        total += static_cast<uint64_t>(_mm_cvtsi128_si64(sum));
     }
     return total + AbsDiffSumPlain(a + k, b + k, n - k);
 }

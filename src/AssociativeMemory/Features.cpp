@@ -4,20 +4,57 @@
 #include "FeatureKernels.h"
 #include "SeqEntries.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
-/* Sum of the source pixels in rows [r0, r1) and columns [c0, c1) of the integral image. */
-inline int32_t CellSum(const CvMat* integral, int r0, int c0, int r1, int c1)
+/* Sums of count adjacent cells of width cw in one band of rows [r0, r1), the first at column c0. Sums of
+   8-bit pixels fit 32 bits; the corner terms are combined modulo 2^32, which cannot overflow. */
+inline void CellRow(const CvMat* integral, int r0, int r1, int c0, int cw, int count, int32_t* out)
 {
     const uchar* data = integral->data.ptr;
-    const int step = integral->step;
-    const int32_t* top = reinterpret_cast<const int32_t*>(data + static_cast<ptrdiff_t>(r0) * step);
-    const int32_t* bottom = reinterpret_cast<const int32_t*>(data + static_cast<ptrdiff_t>(r1) * step);
-    // Formed in 64 bits so that the intermediate terms cannot overflow; the cell sum itself fits 32 bits.
-    return static_cast<int32_t>(static_cast<int64_t>(bottom[c1]) - bottom[c0] - top[c1] + top[c0]);
+    const uint32_t* top =
+        reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(r0) * integral->step);
+    const uint32_t* bottom =
+        reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(r1) * integral->step);
+    // column strip sum D(c) = I(r1, c) - I(r0, c); cell k = D(c0 + (k + 1) cw) - D(c0 + k cw)
+    uint32_t left = bottom[c0] - top[c0];
+    for (int k = 0; k < count; k++) {
+        const int c = c0 + (k + 1) * cw;
+        const uint32_t right = bottom[c] - top[c];
+        out[k] = static_cast<int32_t>(right - left);
+        left = right;
+    }
+}
+
+/* The contrast of cell a against its diagonal neighbour b: v = 32767 - min 32767 / max, negative when
+   a <= b. */
+inline int16_t Contrast(int32_t a, int32_t b)
+{
+    const int32_t hi = a > b ? a : b;
+    const int32_t lo = a > b ? b : a;
+    if (hi == 0)
+        return 0;
+    int64_t q;
+    if (lo >= 0) {
+        // 0 <= lo <= hi < 2^31: the quotient lies in 0..32767 and a non-integral one is at least 1 / hi
+        // below the next integer, far more than the double division's rounding error, so truncating the
+        // double quotient gives the integer quotient exactly, at a fraction of the cost.
+        q = static_cast<int64_t>(static_cast<double>(static_cast<int64_t>(lo) * 32767) /
+                                 static_cast<double>(hi));
+    } else {
+        q = (static_cast<int64_t>(lo) * 32767) / hi;
+    }
+    // Kept in 64 bits: the wrapped sums of an oversized frame can put v outside the int range.
+    const int64_t v = 32767 - q;
+    return static_cast<int16_t>(a <= b ? -v : v);
 }
 
 /* (a x b) / c truncated, exact for every 64-bit a and c with a <= c and b < 2^31. */
@@ -93,6 +130,44 @@ uint64_t RingThreshold(const CvAMContext* c, const CvMat* integral, CvRect area,
     return static_cast<uint64_t>(static_cast<double>(q) * 1.105);
 }
 
+/* out[i] = Contrast(a[i], b[i]) for i < n. */
+void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    // The arithmetic of Contrast, four values at a time, for groups whose sums are all non-negative (every
+    // sum of a frame small enough for a 32-bit integral image): hi = 0 becomes 32767 / 1, which gives v = 0,
+    // and the quotient is formed by the exact double division argued in Contrast.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128d scale = _mm_set1_pd(32767.0);
+    const __m128i top = _mm_set1_epi32(32767);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi32(va, zero), _mm_cmplt_epi32(vb, zero))) != 0)
+            break;
+        const __m128i aGreater = _mm_cmpgt_epi32(va, vb);
+        const __m128i hi = _mm_or_si128(_mm_and_si128(aGreater, va), _mm_andnot_si128(aGreater, vb));
+        const __m128i lo = _mm_or_si128(_mm_and_si128(aGreater, vb), _mm_andnot_si128(aGreater, va));
+        const __m128i hiZero = _mm_cmpeq_epi32(hi, zero);
+        // hi = 0 (so lo = 0): divide 1 by 1 instead, giving the quotient 32767
+        const __m128i num = _mm_sub_epi32(lo, hiZero);
+        const __m128i den = _mm_sub_epi32(hi, hiZero);
+        const __m128d qLow = _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(num), scale), _mm_cvtepi32_pd(den));
+        const __m128d qHigh = _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(num, 8)), scale),
+                                         _mm_cvtepi32_pd(_mm_srli_si128(den, 8)));
+        const __m128i q = _mm_unpacklo_epi64(_mm_cvttpd_epi32(qLow), _mm_cvttpd_epi32(qHigh));
+        const __m128i v = _mm_sub_epi32(top, q);
+        // negate where a <= b: (v ^ m) - m with m all ones
+        const __m128i negate = _mm_xor_si128(aGreater, _mm_set1_epi32(-1));
+        const __m128i signedV = _mm_sub_epi32(_mm_xor_si128(v, negate), negate);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(signedV, signedV));
+    }
+#endif
+    for (; i < n; i++)
+        out[i] = Contrast(a[i], b[i]);
+}
+
 } // namespace
 
 void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int16_t* out)
@@ -100,19 +175,21 @@ void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int
     // the vector spans cols + 1 by rows + 1 cells, the top-left one at (x, y)
     const int cw = area.width / (cols + 1);
     const int ch = area.height / (rows + 1);
-    for (int j = 0; j < rows; j++) {
-        const int r0 = area.y + j * ch;
-        for (int i = 0; i < cols; i++) {
-            const int c0 = area.x + i * cw;
-            const int32_t a = CellSum(integral, r0, c0, r0 + ch, c0 + cw);
-            const int32_t b = CellSum(integral, r0 + ch, c0 + cw, r0 + 2 * ch, c0 + 2 * cw);
-            const int32_t hi = a > b ? a : b;
-            const int32_t lo = a > b ? b : a;
-            // v = 32767 - lo 32767 / hi: 0 for equal cells, 32767 when the darker cell is black
-            int v = hi == 0 ? 0 : static_cast<int>(32767 - (static_cast<int64_t>(lo) * 32767) / hi);
-            if (a <= b)
-                v = -v;
-            out[j * cols + i] = static_cast<int16_t>(v);
+    // Each band of cells is summed once and compared with the next band, in strips of columns that fit
+    // two small row buffers.
+    const int strip = 128;
+    int32_t bands[2][strip + 1];
+    for (int i0 = 0; i0 < cols; i0 += strip) {
+        const int n = std::min(strip, cols - i0);
+        const int c0 = area.x + i0 * cw;
+        int32_t* upper = bands[0];
+        int32_t* lower = bands[1];
+        CellRow(integral, area.y, area.y + ch, c0, cw, n + 1, upper);
+        for (int j = 0; j < rows; j++) {
+            const int r1 = area.y + (j + 1) * ch;
+            CellRow(integral, r1, r1 + ch, c0, cw, n + 1, lower);
+            ContrastRow(upper, lower + 1, n, out + j * cols + i0);
+            std::swap(upper, lower);
         }
     }
 }

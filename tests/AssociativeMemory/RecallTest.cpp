@@ -8,6 +8,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -164,4 +166,60 @@ TEST_F(Recall, OtherTextures)
     SetFrame(memory, flat);
     std::printf("[recall] uniform frame: %s\n",
                 memory.Read(cvRect(100, 100, 100, 100)) ? "recognised" : "missed");
+}
+
+TEST(RecallMany, SeveralObjectsAndTypes)
+{
+    // Ten objects of ten types, each trained once in its own frame at the same place, then read back,
+    // around their place and in each other's frames; averages over several objects make the figures steadier.
+    const int objects = 10;
+    CvAssociativeMemory memory;
+    memory.Create(100, 100, 0);
+    const cv::Mat background = MakeTexture(640, 480, 700);
+    std::vector<cv::Mat> frames;
+    for (int i = 0; i < objects; i++) {
+        frames.push_back(Frame(background, MakeTexture(100, 100, 800 + static_cast<uint64_t>(i)),
+                               cv::Point(270, 190), 100));
+        SetFrame(memory, frames.back());
+        const int type = i + 1;
+        memory.Write(cvRect(270, 190, 100, 100), &type);
+    }
+    int right = 0, wrong = 0, missed = 0;
+    int ringReads[5] = {}, ringRight[5] = {};
+    for (int i = 0; i < objects; i++) {
+        SetFrame(memory, frames[static_cast<size_t>(i)]);
+        int* data = nullptr;
+        if (!memory.Read(cvRect(270, 190, 100, 100), nullptr, &data))
+            missed++;
+        else if (*data == i + 1)
+            right++;
+        else
+            wrong++;
+        for (int dy = -8; dy <= 8; dy += 2)
+            for (int dx = -8; dx <= 8; dx += 2) {
+                const int ring = std::max(std::abs(dx), std::abs(dy)) / 2;
+                ringReads[ring]++;
+                if (memory.Read(cvRect(270 + dx, 190 + dy, 100, 100), nullptr, &data) && *data == i + 1)
+                    ringRight[ring]++;
+            }
+    }
+    std::printf("[recall] %d objects of %d types, %d bases: at the trained place %d right, %d wrong type, %d "
+                "missed\n",
+                objects, objects, memory.context.baseCount, right, wrong, missed);
+    for (int ring = 0; ring < 5; ring++)
+        std::printf("[recall] %d objects, offset %d px: %.0f %% recognised with the right type\n", objects,
+                    2 * ring, 100.0 * ringRight[ring] / ringReads[ring]);
+    EXPECT_EQ(missed + wrong + right, objects);
+
+    // The same objects, each alone in a memory of its own.
+    int alone = 0;
+    for (int i = 0; i < objects; i++) {
+        CvAssociativeMemory single;
+        single.Create(100, 100, 0);
+        SetFrame(single, frames[static_cast<size_t>(i)]);
+        single.Write(cvRect(270, 190, 100, 100), &kType);
+        alone += single.Read(cvRect(270, 190, 100, 100)) ? 1 : 0;
+    }
+    std::printf("[recall] the same %d objects trained alone: %d recognised at the trained place\n", objects,
+                alone);
 }
