@@ -209,6 +209,31 @@ TEST(RecognizeWindow, FirstMatchingDetectionWinsAndMovedRectsMove)
     EXPECT_EQ(second.sumX, 250);
 }
 
+/* Moves every recognised window of the 75 px scale to centre (500, 500), of the 100 px scale to
+   (545, 500), and of any other scale far away. */
+void ByScale(int code, int*, CvAMObjectInfo* info, void*)
+{
+    if (code != CV_AM_RECOGNIZED)
+        return;
+    const int side = info->rect.width;
+    const int cx = side == 75 ? 500 : side == 100 ? 545 : 5000;
+    info->rect = cvRect(cx - side / 2, 500 - side / 2, side, side);
+}
+
+TEST(RecognizeWindow, MergesWithTheRadiusOfTheScaleBeingScanned)
+{
+    // A 130 x 130 frame: 16 windows of 75 px, 4 of 100 px and 1 of 125 px.
+    HandMemory hand(130, 130);
+    RcgAMFunc func = ByScale;
+    CvAMScanContext context = {&hand.am, &func, nullptr};
+    hand.am.ScanImage(CvAMScanFunc{RecognizeWindow}, &context);
+    // 45 px lies beyond the 75 px scale's radius (39.6) but within the 100 px scale's (53.7).
+    ASSERT_EQ(hand.am.detections->total, 2);
+    EXPECT_EQ(Detection(hand, 0).count, 20);
+    EXPECT_EQ(Detection(hand, 0).sumX, 16 * 500 + 4 * 545);
+    EXPECT_EQ(Detection(hand, 1).count, 1);
+}
+
 TEST(RecognizeWindow, UnrecognisedAndRefusedWindowsMakeNoDetection)
 {
     HandMemory hand(640, 480);
