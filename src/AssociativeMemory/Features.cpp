@@ -4,10 +4,6 @@
 #include "FeatureKernels.h"
 #include "SeqEntries.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -130,44 +126,6 @@ uint64_t RingThreshold(const CvAMContext* c, const CvMat* integral, CvRect area,
     return static_cast<uint64_t>(static_cast<double>(q) * 1.105);
 }
 
-/* out[i] = Contrast(a[i], b[i]) for i < n. */
-void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
-{
-    int i = 0;
-#if defined(__SSE2__)
-    // The arithmetic of Contrast, four values at a time, for groups whose sums are all non-negative (every
-    // sum of a frame small enough for a 32-bit integral image): hi = 0 becomes 32767 / 1, which gives v = 0,
-    // and the quotient is formed by the exact double division argued in Contrast.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128d scale = _mm_set1_pd(32767.0);
-    const __m128i top = _mm_set1_epi32(32767);
-    for (; i + 4 <= n; i += 4) {
-        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi32(va, zero), _mm_cmplt_epi32(vb, zero))) != 0)
-            break;
-        const __m128i aGreater = _mm_cmpgt_epi32(va, vb);
-        const __m128i hi = _mm_or_si128(_mm_and_si128(aGreater, va), _mm_andnot_si128(aGreater, vb));
-        const __m128i lo = _mm_or_si128(_mm_and_si128(aGreater, vb), _mm_andnot_si128(aGreater, va));
-        const __m128i hiZero = _mm_cmpeq_epi32(hi, zero);
-        // hi = 0 (so lo = 0): divide 1 by 1 instead, giving the quotient 32767
-        const __m128i num = _mm_sub_epi32(lo, hiZero);
-        const __m128i den = _mm_sub_epi32(hi, hiZero);
-        const __m128d qLow = _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(num), scale), _mm_cvtepi32_pd(den));
-        const __m128d qHigh = _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(num, 8)), scale),
-                                         _mm_cvtepi32_pd(_mm_srli_si128(den, 8)));
-        const __m128i q = _mm_unpacklo_epi64(_mm_cvttpd_epi32(qLow), _mm_cvttpd_epi32(qHigh));
-        const __m128i v = _mm_sub_epi32(top, q);
-        // negate where a <= b: (v ^ m) - m with m all ones
-        const __m128i negate = _mm_xor_si128(aGreater, _mm_set1_epi32(-1));
-        const __m128i signedV = _mm_sub_epi32(_mm_xor_si128(v, negate), negate);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(signedV, signedV));
-    }
-#endif
-    for (; i < n; i++)
-        out[i] = Contrast(a[i], b[i]);
-}
-
 } // namespace
 
 void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int16_t* out)
@@ -188,7 +146,9 @@ void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int
         for (int j = 0; j < rows; j++) {
             const int r1 = area.y + (j + 1) * ch;
             CellRow(integral, r1, r1 + ch, c0, cw, n + 1, lower);
-            ContrastRow(upper, lower + 1, n, out + j * cols + i0);
+            int16_t* row = out + j * cols + i0;
+            for (int i = 0; i < n; i++)
+                row[i] = Contrast(upper[i], lower[i + 1]);
             std::swap(upper, lower);
         }
     }
