@@ -1,0 +1,92 @@
+// The per-frame square search beside its floor, the seven binarisations and contour traces that no search
+// can do without; both run on the same 640 x 480 street-like frames and clear the storage every frame.
+// CPU time counts the calling thread only (OpenCV spreads the adaptive threshold over its workers);
+// OPENCV_FOR_THREADS_NUM=1 keeps all the work on it. The plain search shows what the skipped contours cost.
+
+#include "PlainSquareSearch.h"
+#include "SquareSearchImage.h"
+#include "Squares.h"
+#include "SyntheticFrames.h"
+
+#include <benchmark/benchmark.h>
+#include <opencv2/imgproc/imgproc_c.h>
+
+#include <vector>
+
+namespace {
+
+const int frameCount = 8;
+
+/* The grey, eroded frames the search sees in the program's loop. */
+const std::vector<cv::Mat>& GreyFrames()
+{
+    static std::vector<cv::Mat> frames;
+    if (frames.empty())
+        for (int i = 0; i < frameCount; i++) {
+            cv::Mat colour = MakeStreetFrame(640, 480, 1000 + i);
+            cv::Mat grey(480, 640, CV_8UC1);
+            IplImage colourImage = cvIplImage(colour), greyImage = cvIplImage(grey);
+            PrepareSquareSearchImage(&colourImage, &greyImage);
+            frames.push_back(grey);
+        }
+    return frames;
+}
+
+/* Binarises and traces all seven levels into storage, as the search does, and nothing else. */
+int TraceLevels(const IplImage* grey, CvMemStorage* storage)
+{
+    IplImage* work = cvCreateImage(cvGetSize(grey), IPL_DEPTH_8U, 1);
+    int contourCount = 0;
+    for (int level = 0; level < 7; level++) {
+        if (level == 0)
+            cvAdaptiveThreshold(grey, work, 255, CV_ADAPTIVE_THRESH_MEAN_C, CV_THRESH_BINARY, 17, 2.0);
+        else
+            cvThreshold(grey, work, 82 + 12 * level, 255, CV_THRESH_BINARY);
+        CvSeq* contours = nullptr;
+        contourCount += cvFindContours(work, storage, &contours, sizeof(CvContour), CV_RETR_LIST,
+                                       CV_CHAIN_APPROX_SIMPLE, cvPoint(0, 0));
+    }
+    cvReleaseImage(&work);
+    return contourCount;
+}
+
+template <CvSeq* (*Search)(const IplImage*, CvMemStorage*)> void BM_Search(benchmark::State& state)
+{
+    const std::vector<cv::Mat>& frames = GreyFrames();
+    std::vector<IplImage> images;
+    for (const cv::Mat& frame : frames)
+        images.push_back(cvIplImage(frame));
+    CvMemStorage* storage = cvCreateMemStorage(0);
+    size_t i = 0;
+    int64_t squares = 0;
+    for (auto _ : state) {
+        CvSeq* result = Search(&images[i++ % images.size()], storage);
+        squares += result->total / 4;
+        cvClearMemStorage(storage);
+    }
+    state.counters["squares/frame"] = benchmark::Counter(double(squares) / double(state.iterations()));
+    cvReleaseMemStorage(&storage);
+}
+
+void BM_SquareSearchFloor(benchmark::State& state)
+{
+    const std::vector<cv::Mat>& frames = GreyFrames();
+    std::vector<IplImage> images;
+    for (const cv::Mat& frame : frames)
+        images.push_back(cvIplImage(frame));
+    CvMemStorage* storage = cvCreateMemStorage(0);
+    size_t i = 0;
+    int64_t contours = 0;
+    for (auto _ : state) {
+        contours += TraceLevels(&images[i++ % images.size()], storage);
+        cvClearMemStorage(storage);
+    }
+    state.counters["contours/frame"] = benchmark::Counter(double(contours) / double(state.iterations()));
+    cvReleaseMemStorage(&storage);
+}
+
+} // namespace
+
+BENCHMARK(BM_SquareSearchFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Search, FindSquares)->Name("BM_FindSquares")->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Search, PlainFindSquares)->Name("BM_PlainFindSquares")->Unit(benchmark::kMillisecond);
