@@ -133,9 +133,9 @@ void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer,
         // Learning from the detection: only objects of about the trained size, at the trained size.
         const int64_t dw = static_cast<int64_t>(mw) - W, dh = static_cast<int64_t>(mh) - H;
         if (learning && m < learningCeiling && dw * dw + dh * dh < sizeTolerance2) {
-            const CvRect rect = cvRect(mcx - (W >> 1), mcy - (H >> 1), W, H);
-            if (rect.x >= 0 && rect.y >= 0 && rect.x + W <= IW && rect.y + H <= IH &&
-                WriteArea(*this, rect, &d->data)) {
+            const int64_t x = static_cast<int64_t>(mcx) - (W >> 1), y = static_cast<int64_t>(mcy) - (H >> 1);
+            const CvRect rect = cvRect(static_cast<int>(x), static_cast<int>(y), W, H);
+            if (x >= 0 && y >= 0 && x + W <= IW && y + H <= IH && WriteArea(*this, rect, &d->data)) {
                 info = {rect, m, context.baseCount, NULL};
                 eventFunc(CV_AM_LEARNED, &d->data, &info, userPointer);
             }
