@@ -238,11 +238,12 @@ void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer,
         const float sy = static_cast<float>(AH) / static_cast<float>(t->height);
         const int px = TruncInt(t->estimateX / sx + static_cast<float>(t->centreX));
         const int py = TruncInt(t->estimateY / sy + static_cast<float>(t->centreY));
-        const int x = std::max(px - (W >> 1), 0), y = std::max(py - (H >> 1), 0);
-        if (static_cast<int64_t>(x) + W > IW || static_cast<int64_t>(y) + H > IH)
+        const int64_t x = std::max<int64_t>(static_cast<int64_t>(px) - (W >> 1), 0);
+        const int64_t y = std::max<int64_t>(static_cast<int64_t>(py) - (H >> 1), 0);
+        if (x + W > IW || y + H > IH)
             continue;
         Recall bestRecall;
-        if (!ReadAll(*this, cvRect(x, y, W, H), &bestRecall))
+        if (!ReadAll(*this, cvRect(static_cast<int>(x), static_cast<int>(y), W, H), &bestRecall))
             continue;
 
         // Four probes half a level-1 cell off diagonally, shrunk where they would leave the image.
