@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Takes docs/lanescope.png and docs/quadfinder.png: each program plays a synthetic video under a virtual
+# display and its window "Result" is captured while it runs.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh"
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build" -j2 --target Lanescope Quadfinder TrafficVideoMaker >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+maker="$root/build/tools/TrafficVideoMaker/TrafficVideoMaker"
+"$maker" --frames 600 TrafficTest1f1.avi
+"$maker" --squares --frames 600 squares.avi
+
+# capture PROGRAM PNG ARGS...: runs PROGRAM, waits for its window, sizes it, and grabs it into PNG.
+cat >capture.sh <<'INNER'
+set -euo pipefail
+program=$1 png=$2
+shift 2
+"$program" "$@" >/dev/null 2>&1 </dev/null &
+pid=$!
+trap 'kill -KILL $pid 2>/dev/null || true' EXIT
+wid=""
+for _ in $(seq 300); do
+    wid=$(xdotool search --name '^Result$' 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.1
+done
+[ -n "$wid" ] || { echo "no window" >&2; exit 1; }
+xdotool windowsize "$wid" 660 560 2>/dev/null
+xdotool mousemove 799 599 2>/dev/null || true
+sleep 2
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+ffmpeg -loglevel error -y -f x11grab -video_size "${WIDTH}x${HEIGHT}" -i "$DISPLAY+$X,$Y" -frames:v 1 "$png"
+kill -TERM $pid
+INNER
+xvfb-run -a -s "-screen 0 800x600x24" bash capture.sh "$root/build/src/Lanescope/Lanescope" "$root/docs/lanescope.png"
+xvfb-run -a -s "-screen 0 800x600x24" bash capture.sh "$root/build/src/Quadfinder/Quadfinder" "$root/docs/quadfinder.png" squares.avi
+echo "Wrote $root/docs/lanescope.png and $root/docs/quadfinder.png"

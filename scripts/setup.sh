@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run. Quiet, and does nothing when
+# everything is already there. Uses sudo only when not run as root.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang            # tool chain
+    libopencv-dev                          # OpenCV 4.6 with its CMake package
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xdotool                     # virtual display and input for the end-to-end tests
+    ffmpeg                                 # ffprobe and x11grab for checking videos and taking screenshots
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing ${missing[*]} ..."
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+# Recommended packages would bring in Java and more that the project never uses.
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

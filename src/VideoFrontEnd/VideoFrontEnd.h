@@ -1,0 +1,90 @@
+#pragma once
+// The video front-end that Lanescope and Quadfinder share: the command line, the video source, the display
+// and grey images, the output writer, the window "Result" and the steps of the frame cycle.
+//
+// A program's main routine owns one CvVideoFrontEnd for the whole run and calls, in order:
+// StartVideoFrontEnd (or its four steps), its own set-up, CreateResultWindow, then per frame GrabFrame,
+// CopyFrameToDisplay, its own analysis and drawing, ShowAndRecord and PollKey, and at the end
+// ReleaseVideoFrontEnd. The display image holder is freed when the record itself goes out of scope.
+
+#include "CvImageHolder.h"
+#include "VideoCapture.h"
+#include "VideoWriter.h"
+
+#include <opencv2/core/core_c.h>
+
+/* Size of the argument and path buffers, terminating zero included. */
+constexpr int CV_FE_TEXT_SIZE = 256;
+
+/* Name of the one window both programs show their frames in. */
+extern const char* const CV_FE_WINDOW_NAME;
+/* Video played when no source is given. */
+extern const char* const CV_FE_DEFAULT_VIDEO;
+/* Help texts of the two programs. */
+extern const char* const CV_FE_LANESCOPE_HELP;
+extern const char* const CV_FE_QUADFINDER_HELP;
+
+/* The front-end state of one run. */
+struct CvVideoFrontEnd
+{
+    char joinedArgs[CV_FE_TEXT_SIZE]; /* the arguments appended without separators, or the default video */
+    char baseName[CV_FE_TEXT_SIZE];   /* joinedArgs up to the first ".avi"; empty for a camera */
+    char inputPath[CV_FE_TEXT_SIZE];  /* baseName + ".avi" */
+    char outputPath[CV_FE_TEXT_SIZE]; /* baseName + "_out.avi" */
+    bool defaultUsed;                 /* the help text was printed and the default video is played */
+    bool writeResult;                 /* joinedArgs contains "/r": record the display image */
+    bool cameraSource;                /* the source is a capture device, not a file */
+    int deviceNumber;                 /* the capture device's number, 0..9 */
+    cvcompat::Capture* capture;       /* the open source */
+    cvcompat::VideoWriter* writer;    /* the output video; null when not recording or when it failed */
+    int frameWidth;                   /* width of every image made, in pixels */
+    int frameHeight;                  /* height of every image made, in rows */
+    double frameRate;                 /* frames per second handed to the writer */
+    CvImageHolder displayImage;       /* 8-bit 3-channel upright frame that is drawn on, shown, recorded */
+    IplImage* greyImage;              /* 8-bit 1-channel working image of the analysis */
+    IplImage* frame;                  /* the last grabbed frame, owned by the capture */
+
+    CvVideoFrontEnd();
+    ~CvVideoFrontEnd();
+    CvVideoFrontEnd(const CvVideoFrontEnd&) = delete;
+    CvVideoFrontEnd& operator=(const CvVideoFrontEnd&) = delete;
+};
+
+/* Parses argc/argv (argv[0] is the program name) into frontEnd, printing helpText when no source is given;
+   lower-cases argv[1] in place. False after printing the message of an early end. */
+bool ParseCommandLine(CvVideoFrontEnd& frontEnd, int argc, char** argv, const char* helpText);
+
+/* Opens the parsed camera or file and learns the frame size and rate. False after printing the message of
+   an early end. */
+bool OpenVideoSource(CvVideoFrontEnd& frontEnd);
+
+/* Makes the display image (8-bit, 3 channels) and the grey image (8-bit, 1 channel) of the frame size. */
+void CreateFrontEndImages(CvVideoFrontEnd& frontEnd);
+
+/* Opens the output video when recording was asked for, falling back to the library's codec; a writer that
+   cannot be opened leaves recording off without a word. */
+void OpenResultWriter(CvVideoFrontEnd& frontEnd);
+
+/* ParseCommandLine, OpenVideoSource, CreateFrontEndImages and OpenResultWriter; false on an early end. */
+bool StartVideoFrontEnd(CvVideoFrontEnd& frontEnd, int argc, char** argv, const char* helpText);
+
+/* Creates the resizable window "Result". */
+void CreateResultWindow();
+
+/* Grabs the next frame and turns it upside down in place; null at the end of the video. */
+IplImage* GrabFrame(CvVideoFrontEnd& frontEnd);
+
+/* Copies the current frame into the display image. */
+void CopyFrameToDisplay(CvVideoFrontEnd& frontEnd);
+
+/* Appends the display image to the output video when recording. */
+void RecordDisplayImage(CvVideoFrontEnd& frontEnd);
+
+/* Shows the display image in "Result", then records it. */
+void ShowAndRecord(CvVideoFrontEnd& frontEnd);
+
+/* Polls the keyboard for at most 10 ms; the key code, or -1 for none. */
+int PollKey();
+
+/* Releases the writer, the capture and the grey image, in this order; safe to call twice. */
+void ReleaseVideoFrontEnd(CvVideoFrontEnd& frontEnd);

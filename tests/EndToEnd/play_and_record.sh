@@ -1,0 +1,22 @@
+# A synthetic video plays to its end with exit code 0; with "/r" the recording has the input's frame count
+# and size, and its first frame is the input's first frame turned upside down.
+source "$(dirname "$0")/lib.sh"
+
+make_video clip.avi --frames 24
+for name in Lanescope Quadfinder; do
+    run $name clip.avi
+    expect_eq "$name clip.avi: exit code" "$RC" 0
+    expect_eq "$name clip.avi: output" "$OUT" $'Processing avi file...\n'
+    [ ! -e clip_out.avi ] || fail "$name recorded without /r"
+
+    run $name clip.avi /r
+    expect_eq "$name clip.avi /r: exit code" "$RC" 0
+    if [ -e clip_out.avi ]; then
+        "$CHECKER" clip_out.avi clip.avi || fail "$name recording does not match its input"
+        expect_eq "$name recording: frames found by ffprobe" "$(frames_of clip_out.avi)" 24
+    else
+        fail "$name wrote no clip_out.avi"
+    fi
+    rm -f clip_out.avi
+done
+finish
