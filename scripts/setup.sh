@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang            # tool chain
+    libclang-rt-14-dev                     # libFuzzer and the sanitizer runtimes for clang
     libopencv-dev                          # OpenCV 4.6 with its CMake package
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool                     # virtual display and input for the end-to-end tests

@@ -1,0 +1,282 @@
+// The packed data image: the whole memory as one little-endian record, and the memory rebuilt from it.
+//
+// Layout: a 40-byte header, a table of one parent index per base, then one record per base in depth-first
+// pre-order: the 28-byte base header, the feature byte count and the feature values (zeros for the root).
+// The record usually comes from a file in the working directory, so reading checks every byte it relies on
+// before the current memory is touched.
+
+#include "CvAssociativeMemory.h"
+#include "ErrorReport.h"
+
+#include <opencv2/core/core_c.h>
+
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+/* Size of the record header. */
+const size_t CV_AM_PACKED_HEADER = 40;
+/* Size of one parent table entry. */
+const size_t CV_AM_PACKED_PARENT = 8;
+/* Size of the fixed part of a base record: the base header and the feature byte count. */
+const size_t CV_AM_PACKED_BASE = 32;
+/* The format check value of every record. */
+const int32_t CV_AM_PACKED_CHECK = 4;
+/* Largest interest-area side a record may hold; keeps the grids, tables and scratch space of the memory
+   that is rebuilt from an untrusted record to a few megabytes. */
+const int32_t CV_AM_PACKED_MAX_SIDE = 8192;
+
+const char* const CV_AM_WRITE_FUNC = "CvAssociativeMemory::WritePackedData";
+const char* const CV_AM_READ_FUNC = "CvAssociativeMemory::ReadPackedData";
+const char* const CV_AM_NULL_MSG = "The pointer of packed data is NULL";
+const char* const CV_AM_MISMATCH_MSG = "Size of input data do not match to actual settings";
+
+void PutU16(unsigned char* p, uint16_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void PutU32(unsigned char* p, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+void PutU64(unsigned char* p, uint64_t v)
+{
+    for (int i = 0; i < 8; i++)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+uint16_t GetU16(const unsigned char* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t GetU32(const unsigned char* p)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; i--)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+uint64_t GetU64(const unsigned char* p)
+{
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; i--)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+/* Writes one base's 28-byte header block. */
+void PutHeader(unsigned char* p, const CvAMBaseHeader& h)
+{
+    PutU64(p, h.index);
+    PutU64(p + 8, h.hits);
+    PutU64(p + 16, h.threshold);
+    PutU32(p + 24, static_cast<uint32_t>(h.data));
+}
+
+CvAMBaseHeader GetHeader(const unsigned char* p)
+{
+    CvAMBaseHeader h;
+    h.index = GetU64(p);
+    h.hits = GetU64(p + 8);
+    h.threshold = GetU64(p + 16);
+    h.data = static_cast<int32_t>(GetU32(p + 24));
+    return h;
+}
+
+/* The two write positions that advance together through the parent table and the base records. */
+struct PackCursor
+{
+    unsigned char* parent; /* next parent table entry */
+    unsigned char* record; /* next base record */
+};
+
+/* Appends a base and, depth first, every non-null child of it. */
+void PackBase(const CvAMBase* base, uint64_t parentIndex, PackCursor* cursor)
+{
+    PutU64(cursor->parent, parentIndex);
+    cursor->parent += CV_AM_PACKED_PARENT;
+
+    const size_t count = static_cast<size_t>(base->gridWidth) * static_cast<size_t>(base->gridHeight);
+    unsigned char* p = cursor->record;
+    PutHeader(p, *base);
+    PutU32(p + 28, static_cast<uint32_t>(count * 2));
+    p += CV_AM_PACKED_BASE;
+    if (base->features) {
+        for (size_t k = 0; k < count; k++)
+            PutU16(p + 2 * k, static_cast<uint16_t>(base->features[k]));
+    } else {
+        std::memset(p, 0, count * 2);
+    }
+    cursor->record = p + count * 2;
+
+    if (!base->children)
+        return;
+    // A reader walks the list block by block; indexed access would search the blocks for every entry.
+    CvSeqReader reader;
+    cvStartReadSeq(base->children, &reader, 0);
+    for (int i = 0; i < base->children->total; i++) {
+        const CvAMBase* child;
+        std::memcpy(&child, reader.ptr, sizeof child);
+        CV_NEXT_SEQ_ELEM(sizeof child, reader);
+        if (child)
+            PackBase(child, base->index, cursor);
+    }
+}
+
+/* What the validation pass learned about one base record. */
+struct RecordPlan
+{
+    size_t offset;  /* offset of the record in the buffer */
+    int32_t parent; /* position of the parent record; -1 for the root */
+};
+
+/* Checks a whole record against size and the sizing rules of Create without touching the memory it is for;
+   fills plan with one entry per base when the record can be rebuilt. */
+bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>* plan)
+{
+    if (size < CV_AM_PACKED_HEADER)
+        return false;
+    const int32_t width = static_cast<int32_t>(GetU32(data));
+    const int32_t height = static_cast<int32_t>(GetU32(data + 4));
+    const int32_t check = static_cast<int32_t>(GetU32(data + 8));
+    const int16_t levels = static_cast<int16_t>(GetU16(data + 18));
+    const int32_t count = static_cast<int32_t>(GetU32(data + 20));
+    if (check != CV_AM_PACKED_CHECK)
+        return false;
+    if (width < CV_AM_MIN_AREA_SIDE || height < CV_AM_MIN_AREA_SIDE || width > CV_AM_PACKED_MAX_SIDE ||
+        height > CV_AM_PACKED_MAX_SIDE || levels < 1)
+        return false;
+    // Every base takes at least a parent entry and a fixed record part.
+    if (count < 1 || static_cast<uint64_t>(count) >
+                         (size - CV_AM_PACKED_HEADER) / (CV_AM_PACKED_PARENT + CV_AM_PACKED_BASE))
+        return false;
+
+    // The grids come from a memory created with the stored settings, so they are exactly those that the
+    // rebuilt memory will have; a level count that Create would cap is refused.
+    std::vector<size_t> gridBytes;
+    {
+        CvAssociativeMemory probe;
+        probe.Create(width, height, levels);
+        if (probe.context.levels != levels)
+            return false;
+        for (int16_t level = 0; level <= levels; level++) {
+            const CvSize g = probe.context.GetGridSize(level);
+            gridBytes.push_back(static_cast<size_t>(g.width) * static_cast<size_t>(g.height) * 2);
+        }
+    }
+
+    const unsigned char* parents = data + CV_AM_PACKED_HEADER;
+    std::vector<int16_t> level(static_cast<size_t>(count));
+    // First record of each index; later records with the same index never shadow it.
+    std::unordered_map<uint64_t, int32_t> firstOfIndex;
+    firstOfIndex.reserve(static_cast<size_t>(count));
+    plan->assign(static_cast<size_t>(count), RecordPlan{0, -1});
+    size_t offset = CV_AM_PACKED_HEADER + (CV_AM_PACKED_PARENT * static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; i++) {
+        if (size - offset < CV_AM_PACKED_BASE)
+            return false;
+        const uint64_t parentIndex = GetU64(parents + CV_AM_PACKED_PARENT * static_cast<size_t>(i));
+        const uint64_t index = GetU64(data + offset);
+        const uint32_t bytes = GetU32(data + offset + 28);
+        // The root is the first record and the only one without a parent.
+        if ((i == 0) != (parentIndex == 0))
+            return false;
+        int16_t baseLevel = 0;
+        if (i > 0) {
+            const auto found = firstOfIndex.find(parentIndex);
+            if (found == firstOfIndex.end())
+                return false;
+            (*plan)[static_cast<size_t>(i)].parent = found->second;
+            baseLevel = static_cast<int16_t>(level[static_cast<size_t>(found->second)] + 1);
+            // Bases below the deepest level are never made by training; a base without features could
+            // not be rebuilt from the record.
+            if (baseLevel > levels || gridBytes[static_cast<size_t>(baseLevel)] == 0)
+                return false;
+        }
+        if (bytes != gridBytes[static_cast<size_t>(baseLevel)] || size - offset - CV_AM_PACKED_BASE < bytes)
+            return false;
+        level[static_cast<size_t>(i)] = baseLevel;
+        (*plan)[static_cast<size_t>(i)].offset = offset;
+        firstOfIndex.emplace(index, i);
+        offset += CV_AM_PACKED_BASE + bytes;
+    }
+    return true;
+}
+
+} // namespace
+
+void CvAssociativeMemory::WritePackedData(void* buffer)
+{
+    if (!buffer) {
+        CV_REPORT(CV_StsNullPtr, CV_AM_WRITE_FUNC, CV_AM_NULL_MSG);
+        return;
+    }
+    if (!root) {
+        CV_REPORT(CV_StsNullPtr, CV_AM_WRITE_FUNC, "Associative memory is not created");
+        return;
+    }
+    unsigned char* p = static_cast<unsigned char*>(buffer);
+    const CvAMContext& c = context;
+    PutU32(p, static_cast<uint32_t>(c.width));
+    PutU32(p + 4, static_cast<uint32_t>(c.height));
+    PutU32(p + 8, static_cast<uint32_t>(CV_AM_PACKED_CHECK));
+    PutU32(p + 12, static_cast<uint32_t>(c.dataSize));
+    PutU16(p + 16, static_cast<uint16_t>(c.deepestLevel));
+    PutU16(p + 18, static_cast<uint16_t>(c.levels));
+    PutU32(p + 20, static_cast<uint32_t>(c.baseCount));
+    PutU64(p + 24, c.baseIndex);
+    PutU64(p + 32, c.accessCount);
+
+    PackCursor cursor;
+    cursor.parent = p + CV_AM_PACKED_HEADER;
+    cursor.record = cursor.parent + CV_AM_PACKED_PARENT * static_cast<size_t>(c.baseCount);
+    PackBase(root, 0, &cursor);
+}
+
+bool CvAssociativeMemory::ReadPackedData(const void* buffer, size_t size)
+{
+    if (!buffer) {
+        CV_REPORT(CV_StsNullPtr, CV_AM_READ_FUNC, CV_AM_NULL_MSG);
+        return false;
+    }
+    const unsigned char* data = static_cast<const unsigned char*>(buffer);
+    std::vector<RecordPlan> plan;
+    if (!PlanRecord(data, size, &plan)) {
+        CV_REPORT(CV_StsUnmatchedSizes, CV_AM_READ_FUNC, CV_AM_MISMATCH_MSG);
+        return false;
+    }
+
+    Create(static_cast<int32_t>(GetU32(data)), static_cast<int32_t>(GetU32(data + 4)),
+           static_cast<int16_t>(GetU16(data + 18)));
+    context.baseIndex = GetU64(data + 24);
+    context.accessCount = GetU64(data + 32);
+
+    std::vector<CvAMBase*> bases(plan.size(), NULL);
+    std::vector<int16_t> features;
+    for (size_t i = 0; i < plan.size(); i++) {
+        const unsigned char* record = data + plan[i].offset;
+        const CvAMBaseHeader header = GetHeader(record);
+        if (plan[i].parent < 0) {
+            // The root keeps no features: its header alone is restored.
+            static_cast<CvAMBaseHeader&>(*root) = header;
+            bases[i] = root;
+            continue;
+        }
+        // The stored values are little-endian and need not be aligned in the buffer.
+        const size_t n = GetU32(record + 28) / 2;
+        features.resize(n);
+        for (size_t k = 0; k < n; k++)
+            features[k] = static_cast<int16_t>(GetU16(record + CV_AM_PACKED_BASE + 2 * k));
+        bases[i] = bases[static_cast<size_t>(plan[i].parent)]->CreateChild(NULL, cvRect(0, 0, 0, 0),
+                                                                           features.data(), &header);
+    }
+    return true;
+}

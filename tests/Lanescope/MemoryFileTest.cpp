@@ -1,0 +1,296 @@
+#include "MemoryFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+typedef std::vector<unsigned char> Bytes;
+
+/* A fresh directory for one test, removed with everything in it at the end. */
+struct TempDir
+{
+    fs::path path;
+    TempDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "memfileXXXXXX").string();
+        path = mkdtemp(&pattern[0]);
+    }
+    ~TempDir()
+    {
+        fs::permissions(path, fs::perms::owner_all);
+        fs::remove_all(path);
+    }
+    std::string operator/(const char* name) const { return (path / name).string(); }
+    /* Names of every entry in the directory. */
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path))
+            names.push_back(e.path().filename().string());
+        return names;
+    }
+};
+
+Bytes ReadAll(const std::string& name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& name, const Bytes& bytes)
+{
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+uint32_t U32(const Bytes& b, size_t at)
+{
+    return static_cast<uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16)) |
+           (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+/* A 640 x 480 grey frame of smooth random blotches from a fixed seed. */
+cv::Mat TexturedFrame()
+{
+    cv::Mat coarse(60, 80, CV_8UC1);
+    cv::RNG rng(7);
+    rng.fill(coarse, cv::RNG::UNIFORM, 0, 256);
+    cv::Mat frame;
+    cv::resize(coarse, frame, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+    return frame;
+}
+
+const CvRect START = {370, 154, 100, 100};
+
+/* The first training frame of a fresh run: one Write and one Read of the start rectangle, repeated. */
+void TrainStart(CvAssociativeMemory& m, const cv::Mat& frame, int frames)
+{
+    CvMat view = cvMat(frame);
+    m.Create(100, 100, 0);
+    m.SetImage(&view);
+    const int type = 1;
+    for (int i = 0; i < frames; i++) {
+        m.Write(START, &type);
+        m.Read(START);
+    }
+}
+
+/* Loads name into m, returning what was printed on standard output. */
+std::string Load(CvAssociativeMemory& m, const std::string& name, bool* read)
+{
+    testing::internal::CaptureStdout();
+    *read = LoadMemoryFile(m, name.c_str());
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(MemoryFile, RootOnlyAndFirstRunFilesWithTheLoadReport)
+{
+    TempDir dir;
+    const std::string name = dir / "am.dat";
+    CvAssociativeMemory fresh;
+    fresh.Create(100, 100, 0);
+    SaveMemoryFile(fresh, name.c_str());
+    Bytes file = ReadAll(name);
+    ASSERT_EQ(file.size(), 93u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.data()), 7), std::string("AMv0.3\0", 7));
+    EXPECT_EQ(U32(file, 7), 82u);
+
+    // The save-time prune forgets the three new bases, yet dataSize still counts their 566 feature bytes.
+    CvAssociativeMemory first;
+    TrainStart(first, TexturedFrame(), 1);
+    SaveMemoryFile(first, name.c_str());
+    file = ReadAll(name);
+    ASSERT_EQ(file.size(), 659u);
+    EXPECT_EQ(U32(file, 7), 648u);
+    EXPECT_EQ(U32(file, 11 + 20), 1u);
+    for (size_t i = 11 + 82; i < file.size(); i++)
+        ASSERT_EQ(file[i], 0) << "spare byte " << i;
+
+    CvAssociativeMemory next;
+    bool read = false;
+    const std::string report = Load(next, name, &read);
+    EXPECT_TRUE(read);
+    EXPECT_EQ(report, "\n  Load associative bases from file: " + name +
+                          "\nAssociative bases ......... 1      \nAssociative Levels ........ 0      "
+                          "\nCurrent base index ........ 4      \nWr/Rd counter ............. 2      \n\n");
+    EXPECT_EQ(next.context.baseCount, 1);
+    EXPECT_EQ(next.context.levels, 3);
+}
+
+TEST(MemoryFile, SaveLoadSaveGivesTheSameFileAndOldSignaturesAreRead)
+{
+    TempDir dir;
+    const std::string name = dir / "am.dat", copy = dir / "copy.dat";
+    CvAssociativeMemory a;
+    TrainStart(a, TexturedFrame(), 5); // 10 hits on every base: the prune keeps them
+    SaveMemoryFile(a, name.c_str());
+    ASSERT_EQ(a.context.baseCount, 4);
+    const Bytes file = ReadAll(name);
+    EXPECT_EQ(file.size(), 11u + 768u);
+
+    CvAssociativeMemory b;
+    bool read = false;
+    const std::string report = Load(b, name, &read);
+    ASSERT_TRUE(read);
+    EXPECT_NE(report.find("Associative bases ......... 4      \nAssociative Levels ........ 3      \n"),
+              std::string::npos)
+        << report;
+    SaveMemoryFile(b, copy.c_str());
+    EXPECT_EQ(ReadAll(copy), file);
+
+    Bytes old = file;
+    old[5] = '2';
+    WriteAll(name, old);
+    CvAssociativeMemory c;
+    EXPECT_FALSE(Load(c, name, &read).empty());
+    ASSERT_TRUE(read);
+    SaveMemoryFile(c, name.c_str());
+    EXPECT_EQ(ReadAll(name), file) << "written back as AMv0.3";
+
+    // Bytes after the packed size are not read and vanish with the next save.
+    Bytes trailing = file;
+    trailing.insert(trailing.end(), {1, 2, 3});
+    WriteAll(name, trailing);
+    CvAssociativeMemory d;
+    Load(d, name, &read);
+    ASSERT_TRUE(read);
+    SaveMemoryFile(d, name.c_str());
+    EXPECT_EQ(ReadAll(name), file);
+}
+
+TEST(MemoryFile, UnusableFilesGiveAFreshMemoryWithoutReport)
+{
+    TempDir dir;
+    const std::string name = dir / "am.dat";
+    CvAssociativeMemory trained;
+    TrainStart(trained, TexturedFrame(), 5);
+    SaveMemoryFile(trained, name.c_str());
+    const Bytes good = ReadAll(name);
+
+    std::vector<std::pair<const char*, Bytes>> cases;
+    Bytes b = good;
+    b.at(5) = '1';
+    cases.push_back({"AMv0.1", b});
+    cases.push_back({"5 bytes", Bytes(good.begin(), good.begin() + 5)});
+    cases.push_back({"header only", Bytes(good.begin(), good.begin() + 11)});
+    b = good;
+    b[7] += 1;
+    cases.push_back({"packed size one past the file", b});
+    b = good;
+    b[7] = b[8] = b[9] = b[10] = 0xFF;
+    cases.push_back({"packed size of 4 GiB", b});
+    b = good;
+    b[11 + 8] = 5;
+    cases.push_back({"check value 5", b});
+    b = good;
+    b[7] = 0;
+    b[8] = b[9] = b[10] = 0;
+    cases.push_back({"packed size 0", b});
+
+    for (const auto& c : cases) {
+        WriteAll(name, c.second);
+        CvAssociativeMemory m;
+        bool read = true;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Load(m, name, &read), "") << c.first;
+        testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(read) << c.first;
+        EXPECT_EQ(m.root, nullptr) << c.first << ": the memory is left for the caller to create";
+        // The caller's fresh memory replaces the file at the end of the run.
+        m.Create(100, 100, 0);
+        SaveMemoryFile(m, name.c_str());
+        const Bytes now = ReadAll(name);
+        EXPECT_EQ(now.size(), 93u) << c.first;
+    }
+
+    bool read = true;
+    CvAssociativeMemory m;
+    EXPECT_EQ(Load(m, dir / "missing.dat", &read), "");
+    EXPECT_FALSE(read);
+    EXPECT_FALSE(LoadMemoryFile(m, NULL));
+    // A null name or a memory never created writes nothing; the old file stays.
+    WriteAll(name, good);
+    SaveMemoryFile(m, name.c_str());
+    m.Create(100, 100, 0);
+    SaveMemoryFile(m, NULL);
+    EXPECT_EQ(ReadAll(name), good);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"am.dat"});
+}
+
+TEST(MemoryFile, AFailedSaveLeavesTheOldFileWhole)
+{
+    TempDir dir;
+    const std::string name = dir / "am.dat";
+    const Bytes old = {'o', 'l', 'd'};
+    CvAssociativeMemory m;
+    TrainStart(m, TexturedFrame(), 5);
+
+    // A full disk in the middle of the image: the file size limit fails the writes even for root.
+    WriteAll(name, old);
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 300;
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    SaveMemoryFile(m, name.c_str());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(ReadAll(name), old);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"am.dat"}) << "the partial new file is removed";
+
+    // A directory where no new file can be made (only meaningful when permissions apply to us).
+    chmod(dir.path.c_str(), 0555);
+    if (access(dir.path.c_str(), W_OK) != 0) {
+        SaveMemoryFile(m, name.c_str());
+        EXPECT_EQ(ReadAll(name), old);
+    }
+    chmod(dir.path.c_str(), 0755);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"am.dat"});
+
+    // "am.dat" taken by a directory: the save fails, the directory and its content stay.
+    const std::string sub = dir / "sub", taken = sub + "/am.dat";
+    fs::create_directories(taken);
+    WriteAll(taken + "/inside", old);
+    SaveMemoryFile(m, taken.c_str());
+    EXPECT_TRUE(fs::is_directory(taken));
+    EXPECT_EQ(ReadAll(taken + "/inside"), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(sub), fs::directory_iterator()), 1) << "no new file left";
+}
+
+TEST(MemoryFile, ASymbolicLinkIsReplacedNotFollowed)
+{
+    TempDir dir;
+    const std::string name = dir / "am.dat", target = dir / "elsewhere.dat";
+    const Bytes old = {'k', 'e', 'e', 'p'};
+    WriteAll(target, old);
+    fs::create_symlink(target, name);
+    chmod(target.c_str(), 0640);
+
+    CvAssociativeMemory m;
+    m.Create(100, 100, 0);
+    SaveMemoryFile(m, name.c_str());
+    EXPECT_FALSE(fs::is_symlink(name));
+    EXPECT_EQ(ReadAll(name).size(), 93u);
+    EXPECT_EQ(ReadAll(target), old);
+    struct stat info;
+    ASSERT_EQ(stat(name.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << "the new file keeps the permissions of the one it replaces";
+}
+
+} // namespace
