@@ -7,6 +7,8 @@
 # half an hour or more on two cores (Lanescope's tracking dominates). Run from anywhere:
 #   bash scripts/soak.sh
 # Work files (the 1 GB video, am.dat, logs) stay in build/soak/.
+#   LANESCOPE_SOAK_PROGRAMS  which programs, in order (default "Quadfinder Lanescope")
+#   LANESCOPE_SOAK_EXE       another build of the one program named in LANESCOPE_SOAK_PROGRAMS
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,7 +51,7 @@ rss_of() {
 # soak NAME: runs NAME over the video, samples it every half second, prints and checks the figures.
 soak() {
     local name=$1 exe pid frame rss started picks=0 wid
-    exe=$build/src/$name/$name
+    exe=${LANESCOPE_SOAK_EXE:-$build/src/$name/$name}
     rm -f am.dat
     local marks=(1000 10000 20000) at=() rss_at=()
     xvfb-run -n $((100 + RANDOM % 20000)) -a -s "-screen 0 1024x768x24" \
@@ -64,8 +66,10 @@ soak() {
         sleep 0.1
     done
     [ -n "$pid" ] || { echo "$name did not start" >&2; return 1; }
-    local display
+    # The virtual display and its key, for the picks.
+    local display xauthority
     display=$(tr '\0' '\n' </proc/"$pid"/environ | sed -n 's/^DISPLAY=//p')
+    xauthority=$(tr '\0' '\n' </proc/"$pid"/environ | sed -n 's/^XAUTHORITY=//p')
     while kill -0 "$pid" 2>/dev/null; do
         frame=$(frame_of "$pid")
         rss=$(rss_of "$pid")
@@ -79,14 +83,16 @@ soak() {
         # Lanescope: pick and train an object at frames ~2 000, 4 000, 6 000 and 8 000, the last two under
         # new types.
         if [ "$name" = Lanescope ] && [ "$picks" -lt 4 ] && [ "$frame" -ge $((2000 * (picks + 1))) ]; then
-            wid=$(DISPLAY=$display xdotool search --name '^Result$' 2>/dev/null | head -n 1 || true)
+            wid=$(DISPLAY=$display XAUTHORITY=$xauthority xdotool search --name '^Result$' 2>/dev/null | head -n 1 || true)
             if [ -n "$wid" ]; then
-                [ "$picks" -ge 2 ] && DISPLAY=$display xdotool key --window "$wid" n 2>/dev/null
-                DISPLAY=$display xdotool key --window "$wid" t 2>/dev/null || true
+                if [ "$picks" -ge 2 ]; then
+                    DISPLAY=$display XAUTHORITY=$xauthority xdotool key --window "$wid" n 2>/dev/null || true
+                fi
+                DISPLAY=$display XAUTHORITY=$xauthority xdotool key --window "$wid" t 2>/dev/null || true
                 sleep 0.3
-                DISPLAY=$display xdotool mousemove --window "$wid" $((120 + 90 * picks)) 200 2>/dev/null || true
+                DISPLAY=$display XAUTHORITY=$xauthority xdotool mousemove --window "$wid" $((120 + 90 * picks)) 200 2>/dev/null || true
                 sleep 0.3
-                DISPLAY=$display xdotool click --window "$wid" 1 2>/dev/null || true
+                DISPLAY=$display XAUTHORITY=$xauthority xdotool click --window "$wid" 1 2>/dev/null || true
                 echo "$name: picked an object at frame ~$frame"
             fi
             picks=$((picks + 1))
