@@ -1,0 +1,115 @@
+// The multi-scale window scan of a frame and the merging of recognised windows into detections.
+#include "CvAssociativeMemory.h"
+
+#include "ErrorReport.h"
+
+#include <cstdint>
+
+namespace {
+
+/* Squared distance of two points, formed in 64 bits so that moved rectangles cannot overflow it. */
+int64_t Distance2(int ax, int ay, int bx, int by)
+{
+    const int64_t dx = static_cast<int64_t>(ax) - bx;
+    const int64_t dy = static_cast<int64_t>(ay) - by;
+    return dx * dx + dy * dy;
+}
+
+/* Adds a recognised window to the first detection of its type whose mean centre lies within the merge
+   radius, or starts a new detection with it. */
+void MergeWindow(CvSeq* detections, int mergeRadius2, CvRect rect, double confidence, int data)
+{
+    const int cx = rect.x + (rect.width >> 1);
+    const int cy = rect.y + (rect.height >> 1);
+    CvSeqReader reader;
+    cvStartReadSeq(detections, &reader, 0);
+    for (int i = 0; i < detections->total; i++) {
+        CvAMDetection* d = reinterpret_cast<CvAMDetection*>(reader.ptr);
+        CV_NEXT_SEQ_ELEM(detections->elem_size, reader);
+        const int mx = d->count ? d->sumX / d->count : 0;
+        const int my = d->count ? d->sumY / d->count : 0;
+        if (d->data == data && Distance2(cx, cy, mx, my) < mergeRadius2) {
+            d->sumX += cx;
+            d->sumY += cy;
+            d->sumWidth += rect.width;
+            d->sumHeight += rect.height;
+            d->sumConfidence += confidence;
+            d->count++;
+            return;
+        }
+    }
+    CvAMDetection fresh = {cx, cy, rect.width, rect.height, confidence, 1, data};
+    cvSeqPush(detections, &fresh);
+}
+
+} // namespace
+
+void CvAssociativeMemory::ScanImage(CvAMScanFunc scanFunc, void* scanContext)
+{
+    // The cell sizes and steps come from the memory's area and levels, which only a created memory has.
+    if (!root) {
+        CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ScanImage", "Associative memory is not created");
+        return;
+    }
+    // Without a readable frame every window would be refused with the same report; say it once instead.
+    if (!source || !integral) {
+        CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ScanImage", "Source image is not set");
+        return;
+    }
+    if (!scanFunc.function)
+        return;
+    const int levels = context.maxLevels;
+    // Level-1 cells plus their border: AW / 2^L, AH / 2^L.
+    const int cellX = context.alignedWidth >> levels;
+    const int cellY = context.alignedHeight >> levels;
+    for (int k = 0;; k++) {
+        const float factor = 0.75f + 0.25f * static_cast<float>(k);
+        const int cw = static_cast<int>(static_cast<float>(context.width) * factor);
+        const int ch = static_cast<int>(static_cast<float>(context.height) * factor);
+        if (cw > sourceWidth || ch > sourceHeight)
+            break;
+        SetAreaSize(cw, ch);
+        // step = ((c / cell) x 2 >> (L - 3)) - 1
+        context.scanStepX = (((cw / cellX) * 2) >> (levels - 3)) - 1;
+        context.scanStepY = (((ch / cellY) * 2) >> (levels - 3)) - 1;
+        context.mergeRadius2 =
+            4 * (context.scanStepX * context.scanStepX + context.scanStepY * context.scanStepY);
+        // Read the steps back each time: the window function may use the memory between windows.
+        for (int y = 0; y < sourceHeight - ch; y += context.scanStepY)
+            for (int x = 0; x < sourceWidth - cw; x += context.scanStepX)
+                scanFunc.function(cvRect(x, y, cw, ch), scanContext);
+    }
+}
+
+void RecognizeWindow(CvRect window, void* scanContext)
+{
+    CvAMScanContext* scan = static_cast<CvAMScanContext*>(scanContext);
+    if (!scan || !scan->memory)
+        return;
+    CvAssociativeMemory& memory = *scan->memory;
+    CvAMContext& context = memory.context;
+    const int bases = context.baseCount;
+
+    // Read makes the checks and reports a refusal itself; it counts every access it makes and none it
+    // refuses, so an unchanged counter means no rectangle, data or flag was produced to report.
+    CvRect found = window;
+    int* data = NULL;
+    double confidence = 0.0;
+    const uint64_t accesses = context.accessCount;
+    memory.Read(window, &found, &data, NULL, NULL, &confidence, false);
+    if (context.accessCount == accesses || !data)
+        return;
+
+    const RcgAMFunc eventFunc = scan->eventFunc ? *scan->eventFunc : NULL;
+    CvAMObjectInfo info = {found, confidence, bases, NULL};
+    if (!context.matched) {
+        if (eventFunc)
+            eventFunc(CV_AM_NOT_RECOGNIZED, data, &info, scan->userPointer);
+        return;
+    }
+    // The value is taken before the event: the event function may train or prune the memory.
+    const int type = *data;
+    if (eventFunc)
+        eventFunc(CV_AM_RECOGNIZED, data, &info, scan->userPointer);
+    MergeWindow(memory.detections, context.mergeRadius2, info.rect, confidence, type);
+}

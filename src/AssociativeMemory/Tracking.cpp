@@ -1,0 +1,297 @@
+// The tracking step: detections start and update tracks through their particle filters, live tracks are
+// reported, searched again where no detection found them, and dropped when lost for too long.
+#include "CvAssociativeMemory.h"
+
+#include "ErrorReport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+/* Frames a track lives without an update before it is dropped. */
+const uint64_t CV_AM_TRACK_LIFETIME = 50;
+/* Samples of every track's particle filter. */
+const int CV_AM_TRACK_SAMPLES = 64;
+/* A re-detection is learned only below this confidence from a base used more often than CV_AM_LEARN_HITS. */
+const double CV_AM_LEARN_CONFIDENCE = 0.5;
+const uint64_t CV_AM_LEARN_HITS = 50;
+
+/* Truncates toward zero; values beyond the int range saturate and NaN counts as the farthest value, so
+   that degenerate sizes from an event function cannot make the conversion undefined. */
+int TruncInt(double value)
+{
+    if (!(value < 2147483648.0))
+        return std::numeric_limits<int>::max();
+    if (!(value > -2147483649.0))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+/* Weighs every sample against the measurement (zx, zy) and moves the filter one step, twice. */
+void UpdateFilter(CvConDensation* filter, float zx, float zy, float stepX2, float stepY2)
+{
+    for (int pass = 0; pass < 2; pass++) {
+        for (int i = 0; i < filter->SamplesNum; i++) {
+            const float dx = zx - filter->flSamples[i][0];
+            const float dy = zy - filter->flSamples[i][1];
+            // c = exp(-dx^2 / 4 SX^2) exp(-dy^2 / 4 SY^2)
+            filter->flConfidence[i] =
+                static_cast<float>(std::exp(static_cast<double>(-(dx * dx) / (4 * stepX2))) *
+                                   std::exp(static_cast<double>(-(dy * dy) / (4 * stepY2))));
+        }
+        cvConDensUpdateByTime(filter);
+    }
+}
+
+/* A filter for a new slot: two state and two measurement values, identity dynamics. */
+CvConDensation* CreateTrackFilter()
+{
+    CvConDensation* filter = cvCreateConDensation(2, 2, CV_AM_TRACK_SAMPLES);
+    if (filter) {
+        CvMat dynamics = cvMat(2, 2, CV_32FC1, filter->DynamMatr);
+        cvSetIdentity(&dynamics, cvRealScalar(1.0));
+    }
+    return filter;
+}
+
+/* The element at reader's position, then advances the reader. */
+template <class T> T* NextElement(CvSeq* seq, CvSeqReader& reader)
+{
+    T* element = reinterpret_cast<T*>(reader.ptr);
+    CV_NEXT_SEQ_ELEM(seq->elem_size, reader);
+    return element;
+}
+
+/* One recall of the re-detection: what Read returned for an input rectangle. */
+struct Recall
+{
+    CvRect input;      /* the rectangle read */
+    CvRect found;      /* the refined rectangle */
+    int data;          /* data value of the deepest base reached */
+    uint64_t hits;     /* that base's use counter */
+    double confidence; /* the read's score / 2147483647 */
+};
+
+/* Reads rect down to the deepest level whatever the match; false when Read refused the rectangle. */
+bool ReadAll(CvAssociativeMemory& memory, CvRect rect, Recall* recall)
+{
+    const uint64_t accesses = memory.context.accessCount;
+    int* data = NULL;
+    recall->input = rect;
+    recall->found = rect;
+    recall->hits = 0;
+    recall->confidence = 0.0;
+    memory.Read(rect, &recall->found, &data, NULL, &recall->hits, &recall->confidence, true);
+    // Read counts every access it makes and none it refuses.
+    if (memory.context.accessCount == accesses || !data)
+        return false;
+    recall->data = *data;
+    return true;
+}
+
+/* Writes rect under *type; true when the memory took it (Write counts every access it makes). */
+bool WriteArea(CvAssociativeMemory& memory, CvRect rect, const int* type)
+{
+    const uint64_t accesses = memory.context.accessCount;
+    memory.Write(rect, type);
+    return memory.context.accessCount != accesses;
+}
+
+} // namespace
+
+void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer, bool learning,
+                                         double learningCeiling, double acceptanceFloor)
+{
+    if (!eventFunc) {
+        CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ObjectTracking", "The pointer of RcgAMFunc is NULL");
+        return;
+    }
+    eventFunc(CV_AM_FRAME_START, NULL, NULL, userPointer);
+
+    cvClearSeq(detections);
+    CvAMScanContext scan = {this, &eventFunc, userPointer};
+    ScanImage(CvAMScanFunc{RecognizeWindow}, &scan);
+
+    const int W = context.width, H = context.height;
+    const int AW = context.alignedWidth, AH = context.alignedHeight;
+    const int IW = sourceWidth, IH = sourceHeight;
+    const int hx = stepX >> 1, hy = stepY >> 1;
+    CvAMObjectInfo info = {cvRect(0, 0, 0, 0), 0.0, context.baseCount, NULL};
+
+    CvSeqReader detectionReader;
+    cvStartReadSeq(detections, &detectionReader, 0);
+    for (int di = 0; di < detections->total; di++) {
+        CvAMDetection* d = NextElement<CvAMDetection>(detections, detectionReader);
+        const int n = d->count;
+        const int mcx = n ? d->sumX / n : 0, mcy = n ? d->sumY / n : 0;
+        const int mw = n ? d->sumWidth / n : 0, mh = n ? d->sumHeight / n : 0;
+        const double m = n ? d->sumConfidence / n : 0.0;
+
+        // Learning from the detection: only objects of about the trained size, at the trained size.
+        const int64_t dw = static_cast<int64_t>(mw) - W, dh = static_cast<int64_t>(mh) - H;
+        if (learning && m < learningCeiling && dw * dw + dh * dh < sizeTolerance2) {
+            const int64_t x = static_cast<int64_t>(mcx) - (W >> 1), y = static_cast<int64_t>(mcy) - (H >> 1);
+            const CvRect rect = cvRect(static_cast<int>(x), static_cast<int>(y), W, H);
+            if (x >= 0 && y >= 0 && x + W <= IW && y + H <= IH && WriteArea(*this, rect, &d->data)) {
+                info = {rect, m, context.baseCount, NULL};
+                eventFunc(CV_AM_LEARNED, &d->data, &info, userPointer);
+            }
+        }
+
+        // The nearest live track of the type, not yet updated in this call, measured in base-window units.
+        const float rx = static_cast<float>(AW) / static_cast<float>(mw);
+        const float ry = static_cast<float>(AH) / static_cast<float>(mh);
+        const int gate = TruncInt(static_cast<float>(gateRadius2) * ry * rx);
+        CvAMTrack* best = NULL;
+        int64_t bestDistance = std::numeric_limits<int>::max();
+        CvAMTrack* freeSlot = NULL;
+        CvSeqReader trackReader;
+        cvStartReadSeq(tracks, &trackReader, 0);
+        for (int ti = 0; ti < tracks->total; ti++) {
+            CvAMTrack* t = NextElement<CvAMTrack>(tracks, trackReader);
+            if (!t->active) {
+                if (!freeSlot)
+                    freeSlot = t;
+                continue;
+            }
+            if (t->lastFrame == frameCounter)
+                continue;
+            // e = (estimate / r + centre - mean centre) r
+            const float ex =
+                (t->estimateX / rx + static_cast<float>(t->centreX) - static_cast<float>(mcx)) * rx;
+            const float ey =
+                (t->estimateY / ry + static_cast<float>(t->centreY) - static_cast<float>(mcy)) * ry;
+            const int64_t distance = static_cast<int64_t>(TruncInt(ey * ey)) + TruncInt(ex * ex);
+            if (distance < bestDistance && t->data == d->data) {
+                best = t;
+                bestDistance = distance;
+            }
+        }
+
+        if (best && bestDistance < gate) {
+            // z = displacement of the centre in base-window units
+            const float zx = static_cast<float>(mcx - best->centreX) * rx;
+            const float zy = static_cast<float>(mcy - best->centreY) * ry;
+            UpdateFilter(best->filter, zx, zy, stepX2, stepY2);
+            best->active = 1;
+            best->centreX = mcx;
+            best->centreY = mcy;
+            best->estimateX = best->filter->State[0];
+            best->estimateY = best->filter->State[1];
+            best->confidence += m;
+            best->width = mw;
+            best->height = mh;
+            best->lastFrame = frameCounter;
+            best->hits++;
+            continue;
+        }
+
+        CvAMTrack* t = freeSlot;
+        if (!t) {
+            CvAMTrack fresh = {};
+            fresh.filter = CreateTrackFilter();
+            if (!fresh.filter)
+                continue;
+            t = reinterpret_cast<CvAMTrack*>(cvSeqPush(tracks, &fresh));
+        }
+        t->active = 1;
+        t->centreX = mcx;
+        t->centreY = mcy;
+        t->estimateX = 0.0f;
+        t->estimateY = 0.0f;
+        t->hits = 0;
+        t->width = mw;
+        t->height = mh;
+        t->confidence = m;
+        t->data = d->data;
+        t->lastFrame = frameCounter;
+        t->userData = NULL;
+        cvConDensInitSampleSet(t->filter, lowerBound, upperBound);
+    }
+
+    CvSeqReader trackReader;
+    cvStartReadSeq(tracks, &trackReader, 0);
+    for (int ti = 0; ti < tracks->total; ti++) {
+        CvAMTrack* t = NextElement<CvAMTrack>(tracks, trackReader);
+        if (t->active && frameCounter - t->lastFrame > CV_AM_TRACK_LIFETIME) {
+            t->active = 0;
+            if (t->userData) {
+                operator delete(t->userData);
+                t->userData = NULL;
+            }
+        }
+        if (!t->active)
+            continue;
+
+        t->confidence *= 0.5;
+        info = {cvRect(t->centreX - (t->width >> 1), t->centreY - (t->height >> 1), t->width, t->height),
+                t->confidence, info.bases, &t->userData};
+        eventFunc(CV_AM_TRACKED, &t->data, &info, userPointer);
+        if (t->lastFrame == frameCounter)
+            continue;
+
+        // Re-detection: the predicted place, centre + estimate / scale, read at the trained size.
+        const float sx = static_cast<float>(AW) / static_cast<float>(t->width);
+        const float sy = static_cast<float>(AH) / static_cast<float>(t->height);
+        const int px = TruncInt(t->estimateX / sx + static_cast<float>(t->centreX));
+        const int py = TruncInt(t->estimateY / sy + static_cast<float>(t->centreY));
+        const int64_t x = std::max<int64_t>(static_cast<int64_t>(px) - (W >> 1), 0);
+        const int64_t y = std::max<int64_t>(static_cast<int64_t>(py) - (H >> 1), 0);
+        if (x + W > IW || y + H > IH)
+            continue;
+        Recall bestRecall;
+        if (!ReadAll(*this, cvRect(static_cast<int>(x), static_cast<int>(y), W, H), &bestRecall))
+            continue;
+
+        // Four probes half a level-1 cell off diagonally, shrunk where they would leave the image.
+        const CvRect r0 = bestRecall.found;
+        const int X0 = r0.x + (r0.width >> 1) - (AW >> 1);
+        const int Y0 = r0.y + (r0.height >> 1) - (AH >> 1);
+        const int leftX = X0 < hx ? 0 : X0 - hx, leftW = X0 < hx ? W - hx : W;
+        const int topY = Y0 < hy ? 0 : Y0 - hy, topH = Y0 < hy ? H - hy : H;
+        const int rightX = X0 + hx, rightW = X0 + hx + W < IW ? W : W - hx;
+        const int bottomY = Y0 + hy, bottomH = Y0 + hy + H < IH ? H : H - hy;
+        const CvRect probes[4] = {cvRect(leftX, topY, leftW, topH), cvRect(rightX, topY, rightW, topH),
+                                  cvRect(rightX, bottomY, rightW, bottomH),
+                                  cvRect(leftX, bottomY, leftW, bottomH)};
+        for (const CvRect& probe : probes) {
+            if (probe.x + probe.width > IW || probe.y + probe.height > IH)
+                continue;
+            Recall recall;
+            if (!ReadAll(*this, probe, &recall))
+                continue;
+            if (recall.data == t->data && bestRecall.confidence < recall.confidence)
+                bestRecall = recall;
+        }
+
+        if (!learning || bestRecall.data != t->data || !(bestRecall.confidence > acceptanceFloor))
+            continue;
+        if (bestRecall.confidence < CV_AM_LEARN_CONFIDENCE && bestRecall.hits > CV_AM_LEARN_HITS &&
+            WriteArea(*this, bestRecall.input, &t->data)) {
+            info = {bestRecall.input, bestRecall.confidence, context.baseCount, &t->userData};
+            eventFunc(CV_AM_LEARNED, &t->data, &info, userPointer);
+        }
+
+        // z = displacement of the centre in image pixels
+        const CvRect& found = bestRecall.found;
+        const int ncx = found.x + (found.width >> 1), ncy = found.y + (found.height >> 1);
+        UpdateFilter(t->filter, static_cast<float>(ncx - t->centreX), static_cast<float>(ncy - t->centreY),
+                     stepX2, stepY2);
+        t->active = 1;
+        t->centreX = ncx;
+        t->centreY = ncy;
+        t->estimateX = t->filter->State[0];
+        t->estimateY = t->filter->State[1];
+        t->confidence += bestRecall.confidence;
+        t->width = found.width;
+        t->height = found.height;
+        t->lastFrame = frameCounter;
+        t->hits++;
+    }
+
+    frameCounter++;
+    eventFunc(CV_AM_FRAME_END, NULL, NULL, userPointer);
+}

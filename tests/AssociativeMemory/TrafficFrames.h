@@ -1,0 +1,54 @@
+#pragma once
+// Grey frames of the synthetic traffic scene as Lanescope hands them to its memory, and the user's pick of
+// a vehicle as a 100 x 100 selection.
+
+#include "CvAssociativeMemory.h"
+#include "TrafficScene.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc/imgproc_c.h>
+
+#include <algorithm>
+#include <vector>
+
+/* Frame k of scene turned into the grey working image: grey, low values to zero, equalised, eroded by a
+   2 x 2 element, Gaussian 5 x 5 with sigma 5. */
+inline void RenderGrey(const TrafficScene& scene, int k, cv::Mat& grey)
+{
+    cv::Mat bgr;
+    scene.Render(k, bgr);
+    grey.create(bgr.rows, bgr.cols, CV_8UC1);
+    IplImage src = cvIplImage(bgr), dst = cvIplImage(grey);
+    cvCvtColor(&src, &dst, CV_BGR2GRAY);
+    cvThreshold(&dst, &dst, 10.0, 0.0, CV_THRESH_TOZERO);
+    cvEqualizeHist(&dst, &dst);
+    IplConvKernel* element = cvCreateStructuringElementEx(2, 2, 0, 0, CV_SHAPE_RECT, NULL);
+    cvErode(&dst, &dst, element, 1);
+    cvReleaseStructuringElement(&element);
+    cvSmooth(&dst, &dst, CV_GAUSSIAN, 5, 5, 5.0, 0.0);
+}
+
+/* The box of object id in frame k, or an empty rectangle when it is not visible. */
+inline cv::Rect TrueBox(const TrafficScene& scene, int k, int id)
+{
+    for (const SceneObject& o : scene.Boxes(k))
+        if (o.id == id)
+            return o.box;
+    return cv::Rect();
+}
+
+/* A 100 x 100 selection centred on box, moved inside a frame of width x height. */
+inline CvRect Pick(cv::Rect box, int width, int height)
+{
+    const int x = std::clamp(box.x + box.width / 2 - 50, 0, width - 100);
+    const int y = std::clamp(box.y + box.height / 2 - 50, 0, height - 100);
+    return cvRect(x, y, 100, 100);
+}
+
+/* Intersection over union of two rectangles. */
+inline double IoU(cv::Rect a, cv::Rect b)
+{
+    const double common = (a & b).area();
+    const double all = a.area() + b.area() - common;
+    return all > 0 ? common / all : 0.0;
+}
