@@ -55,6 +55,15 @@ CvHotKeyResult HandleHotKey(int key, bool pickMode, int currentType)
     return result;
 }
 
+void DrawPickSelection(CvLanescopeState& state, int type, IplImage* display)
+{
+    const CvRect r = state.selection;
+    DrawSelection(display, r, cvScalar(0, 255, 0, 0));
+    SetTypeLabelText(state, type);
+    cvPutText(display, state.labelText, cvPoint(r.x + 10, r.y + r.height + 24), &state.font,
+              cvScalar(0, 255, 255, 0));
+}
+
 void TrainSelection(CvAssociativeMemory& memory, CvLanescopeState& state, int type, IplImage* display)
 {
     // An area outside the frame is reported by Write and Read themselves; the frame still counts off.
@@ -69,13 +78,8 @@ void ProcessFrame(CvAssociativeMemory& memory, CvLanescopeState& state, int curr
 {
     cvCopy(frame, display, NULL);
     PrepareGreyImage(frame, grey);
-    if (state.pickMode) {
-        const CvRect r = state.selection;
-        DrawSelection(display, r, cvScalar(0, 255, 0, 0));
-        SetTypeLabelText(state, currentType);
-        cvPutText(display, state.labelText, cvPoint(r.x + 10, r.y + r.height + 24), &state.font,
-                  cvScalar(0, 255, 255, 0));
-    }
+    if (state.pickMode)
+        DrawPickSelection(state, currentType, display);
     memory.SetImage(grey);
     if (state.trainingCounter != 0)
         TrainSelection(memory, state, currentType, display);

@@ -29,6 +29,9 @@ struct CvHotKeyResult
    start picking, n and p also step the type within 1..256; anything else changes nothing. */
 CvHotKeyResult HandleHotKey(int key, bool pickMode, int currentType);
 
+/* Draws the selection green with the label of type under it, as shown while picking. */
+void DrawPickSelection(CvLanescopeState& state, int type, IplImage* display);
+
 /* Writes the selection of the current frame into memory under type, reads it back, draws it red on
    display and counts the training frame off. */
 void TrainSelection(CvAssociativeMemory& memory, CvLanescopeState& state, int type, IplImage* display);
