@@ -43,7 +43,9 @@ int main(int argc, char** argv)
         ProcessFrame(memory, state, currentType, frontEnd.frame, frontEnd.displayImage.GetImage(),
                      frontEnd.greyImage);
         ShowAndRecord(frontEnd);
-        const CvHotKeyResult key = HandleHotKey(PollKey(), state.pickMode, currentType);
+        // The mouse handler runs inside the poll and may end picking, so pick mode is read after it.
+        const int pressed = PollKey();
+        const CvHotKeyResult key = HandleHotKey(pressed, state.pickMode, currentType);
         if (key.quit)
             break;
         state.pickMode = key.pickMode;
