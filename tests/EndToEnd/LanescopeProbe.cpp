@@ -1,0 +1,188 @@
+// LanescopeProbe: reads back what Lanescope did from its recorded video, for the end-to-end scenarios.
+//
+//   LanescopeProbe summary recorded.avi      one line per frame: "FRAME green=X,Y red=X,Y label=TypeN
+//                                            diff=D changed=P time=0|1 track=0|1" (- where nothing was found)
+//   LanescopeProbe same a.avi b.avi          exit 0 when both hold the same frames below the step time
+//   LanescopeProbe trained input.avi         data bytes of a fresh memory after the first training frame
+//
+// green and red are the top-left corners of the pick-mode and training rectangles (a row of at least 90
+// pixels of the colour); label is the type label under the green rectangle that matches best; diff is
+// the mean grey difference to the previous frame below the step time's rows and changed the percentage of
+// those pixels that differ from it at all; time tells whether the
+// step time is shown, track whether a track's blue box is.
+
+#include "CvAssociativeMemory.h"
+#include "GreyPipeline.h"
+#include "LanescopeState.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/imgproc/imgproc_c.h>
+#include <opencv2/videoio.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+/* Rows at the top that hold the step time, which differs from run to run. */
+const int CV_PROBE_TIME_ROWS = 32;
+
+std::vector<cv::Mat> ReadVideo(const char* path)
+{
+    std::vector<cv::Mat> frames;
+    cv::VideoCapture video(std::string("file:") + path, cv::CAP_FFMPEG);
+    cv::Mat frame;
+    while (video.read(frame))
+        frames.push_back(frame.clone());
+    return frames;
+}
+
+/* Pixels of one drawing colour, within what Motion JPEG leaves of it. */
+cv::Mat Mask(const cv::Mat& frame, char colour)
+{
+    cv::Mat mask;
+    switch (colour) {
+    case 'g':
+        cv::inRange(frame, cv::Scalar(0, 170, 0), cv::Scalar(110, 255, 110), mask);
+        break;
+    case 'r':
+        cv::inRange(frame, cv::Scalar(0, 0, 170), cv::Scalar(110, 110, 255), mask);
+        break;
+    case 'b':
+        cv::inRange(frame, cv::Scalar(170, 0, 0), cv::Scalar(255, 90, 90), mask);
+        break;
+    default:
+        cv::inRange(frame, cv::Scalar(0, 160, 160), cv::Scalar(120, 255, 255), mask);
+        break;
+    }
+    return mask;
+}
+
+/* Top-left corner of the first row (below the step time) with a run of at least 90 mask pixels. */
+bool FindRectangle(const cv::Mat& mask, cv::Point* corner)
+{
+    for (int y = CV_PROBE_TIME_ROWS; y < mask.rows; y++) {
+        int run = 0;
+        for (int x = 0; x < mask.cols; x++) {
+            run = mask.at<uchar>(y, x) ? run + 1 : 0;
+            if (run >= 90) {
+                *corner = cv::Point(x - run + 1, y);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+/* The type label whose drawing under the rectangle at corner best matches the frame's yellow pixels. */
+int MatchLabel(const cv::Mat& frame, cv::Point corner)
+{
+    CvLanescopeState state;
+    InitLanescopeState(state);
+    const cv::Rect area = cv::Rect(corner.x, corner.y + 90, 220, 50) & cv::Rect(0, 0, frame.cols, frame.rows);
+    const cv::Mat seen = Mask(frame, 'y')(area);
+    int best = 0;
+    double bestScore = 0.0;
+    for (int type = 1; type <= CV_LS_TYPE_COUNT; type++) {
+        cv::Mat drawn = cv::Mat::zeros(frame.size(), CV_8UC1);
+        IplImage drawnIpl = cvIplImage(drawn);
+        cvPutText(&drawnIpl, state.typeLabels[type - 1], cvPoint(corner.x + 10, corner.y + 100 + 24),
+                  &state.font, cvScalarAll(255));
+        const cv::Mat expected = drawn(area);
+        const double both = cv::countNonZero(expected & seen), either = cv::countNonZero(expected | seen);
+        const double score = either > 0 ? both / either : 0.0;
+        if (score > bestScore) {
+            bestScore = score;
+            best = type;
+        }
+    }
+    return bestScore > 0.5 ? best : 0;
+}
+
+/* Percentage of the pixels below the step time that differ at all: nearly all when the video runs (its
+   noise changes every block), few when a frame is shown again with other drawings. */
+double ChangedPercent(const cv::Mat& a, const cv::Mat& b)
+{
+    const cv::Rect below(0, CV_PROBE_TIME_ROWS, a.cols, a.rows - CV_PROBE_TIME_ROWS);
+    cv::Mat difference, grey;
+    cv::absdiff(a(below), b(below), difference);
+    cv::cvtColor(difference, grey, cv::COLOR_BGR2GRAY);
+    return 100.0 * cv::countNonZero(grey) / below.area();
+}
+
+double MeanDifference(const cv::Mat& a, const cv::Mat& b)
+{
+    const cv::Rect below(0, CV_PROBE_TIME_ROWS, a.cols, a.rows - CV_PROBE_TIME_ROWS);
+    return cv::norm(a(below), b(below), cv::NORM_L1) / double(below.area() * 3);
+}
+
+int Summary(const char* path)
+{
+    const std::vector<cv::Mat> frames = ReadVideo(path);
+    for (size_t i = 0; i < frames.size(); i++) {
+        const cv::Mat& f = frames[i];
+        cv::Point green, red;
+        const bool hasGreen = FindRectangle(Mask(f, 'g'), &green);
+        const bool hasRed = FindRectangle(Mask(f, 'r'), &red);
+        const int label = hasGreen ? MatchLabel(f, green) : 0;
+        const bool time = cv::countNonZero(Mask(f, 'g')(cv::Rect(0, 0, std::min(150, f.cols), 30))) > 20;
+        const cv::Rect below(0, CV_PROBE_TIME_ROWS, f.cols, f.rows - CV_PROBE_TIME_ROWS);
+        const bool tracked = cv::countNonZero(Mask(f, 'b')(below)) > 200;
+        std::printf("%zu green=%s red=%s label=%s diff=%.2f changed=%.0f time=%d track=%d\n", i,
+                    hasGreen ? (std::to_string(green.x) + "," + std::to_string(green.y)).c_str() : "-",
+                    hasRed ? (std::to_string(red.x) + "," + std::to_string(red.y)).c_str() : "-",
+                    label ? ("Type" + std::to_string(label)).c_str() : "-",
+                    i ? MeanDifference(f, frames[i - 1]) : 0.0, i ? ChangedPercent(f, frames[i - 1]) : 100.0,
+                    time ? 1 : 0, tracked ? 1 : 0);
+    }
+    return frames.empty() ? 1 : 0;
+}
+
+int Same(const char* a, const char* b)
+{
+    const std::vector<cv::Mat> first = ReadVideo(a), second = ReadVideo(b);
+    double worst = 0.0;
+    for (size_t i = 0; i < std::min(first.size(), second.size()); i++)
+        worst = std::max(worst, MeanDifference(first[i], second[i]));
+    std::printf("%zu and %zu frames, largest mean difference below the step time %.4f\n", first.size(),
+                second.size(), worst);
+    return !first.empty() && first.size() == second.size() && worst == 0.0 ? 0 : 1;
+}
+
+int Trained(const char* path)
+{
+    cv::VideoCapture video(std::string("file:") + path, cv::CAP_FFMPEG);
+    cv::Mat frame;
+    if (!video.read(frame))
+        return 1;
+    cv::flip(frame, frame, 0);
+    cv::Mat grey(frame.size(), CV_8UC1);
+    IplImage frameIpl = cvIplImage(frame), greyIpl = cvIplImage(grey);
+    PrepareGreyImage(&frameIpl, &greyIpl);
+    CvAssociativeMemory memory;
+    memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
+    memory.SetImage(&greyIpl);
+    const int type = 1;
+    memory.Write(cvRect(CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT),
+                 &type);
+    std::printf("%d\n", memory.context.dataSize);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && !std::strcmp(argv[1], "summary"))
+        return Summary(argv[2]);
+    if (argc == 4 && !std::strcmp(argv[1], "same"))
+        return Same(argv[2], argv[3]);
+    if (argc == 3 && !std::strcmp(argv[1], "trained"))
+        return Trained(argv[2]);
+    std::fprintf(stderr,
+                 "usage: LanescopeProbe summary recorded.avi | same a.avi b.avi | trained input.avi\n");
+    return 2;
+}
