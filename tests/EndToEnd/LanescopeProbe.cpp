@@ -9,7 +9,7 @@
 // pixels of the colour); label is the type label under the green rectangle that matches best; diff is
 // the mean grey difference to the previous frame below the step time's rows and changed the percentage of
 // those pixels that differ from it at all; time tells whether the
-// step time is shown, track whether a track's blue box is.
+// step time is shown, track whether a track's path (cyan) is.
 
 #include "CvAssociativeMemory.h"
 #include "GreyPipeline.h"
@@ -30,16 +30,6 @@ namespace {
 /* Rows at the top that hold the step time, which differs from run to run. */
 const int CV_PROBE_TIME_ROWS = 32;
 
-std::vector<cv::Mat> ReadVideo(const char* path)
-{
-    std::vector<cv::Mat> frames;
-    cv::VideoCapture video(std::string("file:") + path, cv::CAP_FFMPEG);
-    cv::Mat frame;
-    while (video.read(frame))
-        frames.push_back(frame.clone());
-    return frames;
-}
-
 /* Pixels of one drawing colour, within what Motion JPEG leaves of it. */
 cv::Mat Mask(const cv::Mat& frame, char colour)
 {
@@ -51,8 +41,8 @@ cv::Mat Mask(const cv::Mat& frame, char colour)
     case 'r':
         cv::inRange(frame, cv::Scalar(0, 0, 170), cv::Scalar(110, 110, 255), mask);
         break;
-    case 'b':
-        cv::inRange(frame, cv::Scalar(170, 0, 0), cv::Scalar(255, 90, 90), mask);
+    case 'c':
+        cv::inRange(frame, cv::Scalar(170, 170, 0), cv::Scalar(255, 255, 90), mask);
         break;
     default:
         cv::inRange(frame, cv::Scalar(0, 160, 160), cv::Scalar(120, 255, 255), mask);
@@ -80,19 +70,26 @@ bool FindRectangle(const cv::Mat& mask, cv::Point* corner)
 /* The type label whose drawing under the rectangle at corner best matches the frame's yellow pixels. */
 int MatchLabel(const cv::Mat& frame, cv::Point corner)
 {
-    CvLanescopeState state;
-    InitLanescopeState(state);
+    static CvLanescopeState state;
+    static bool made = false;
+    if (!made) {
+        InitLanescopeState(state);
+        made = true;
+    }
     const cv::Rect area = cv::Rect(corner.x, corner.y + 90, 220, 50) & cv::Rect(0, 0, frame.cols, frame.rows);
-    const cv::Mat seen = Mask(frame, 'y')(area);
+    if (area.empty())
+        return 0;
+    const cv::Mat seen = Mask(frame(area), 'y');
     int best = 0;
     double bestScore = 0.0;
+    cv::Mat drawn(area.size(), CV_8UC1);
     for (int type = 1; type <= CV_LS_TYPE_COUNT; type++) {
-        cv::Mat drawn = cv::Mat::zeros(frame.size(), CV_8UC1);
+        drawn.setTo(0);
         IplImage drawnIpl = cvIplImage(drawn);
-        cvPutText(&drawnIpl, state.typeLabels[type - 1], cvPoint(corner.x + 10, corner.y + 100 + 24),
-                  &state.font, cvScalarAll(255));
-        const cv::Mat expected = drawn(area);
-        const double both = cv::countNonZero(expected & seen), either = cv::countNonZero(expected | seen);
+        cvPutText(&drawnIpl, state.typeLabels[type - 1],
+                  cvPoint(corner.x + 10 - area.x, corner.y + 100 + 24 - area.y), &state.font,
+                  cvScalarAll(255));
+        const double both = cv::countNonZero(drawn & seen), either = cv::countNonZero(drawn | seen);
         const double score = either > 0 ? both / either : 0.0;
         if (score > bestScore) {
             bestScore = score;
@@ -121,35 +118,47 @@ double MeanDifference(const cv::Mat& a, const cv::Mat& b)
 
 int Summary(const char* path)
 {
-    const std::vector<cv::Mat> frames = ReadVideo(path);
-    for (size_t i = 0; i < frames.size(); i++) {
-        const cv::Mat& f = frames[i];
+    cv::VideoCapture video(std::string("file:") + path, cv::CAP_FFMPEG);
+    cv::Mat f, previous;
+    size_t i = 0;
+    for (; video.read(f); i++) {
         cv::Point green, red;
         const bool hasGreen = FindRectangle(Mask(f, 'g'), &green);
         const bool hasRed = FindRectangle(Mask(f, 'r'), &red);
         const int label = hasGreen ? MatchLabel(f, green) : 0;
         const bool time = cv::countNonZero(Mask(f, 'g')(cv::Rect(0, 0, std::min(150, f.cols), 30))) > 20;
         const cv::Rect below(0, CV_PROBE_TIME_ROWS, f.cols, f.rows - CV_PROBE_TIME_ROWS);
-        const bool tracked = cv::countNonZero(Mask(f, 'b')(below)) > 200;
+        const bool tracked = cv::countNonZero(Mask(f, 'c')(below)) > 30;
         std::printf("%zu green=%s red=%s label=%s diff=%.2f changed=%.0f time=%d track=%d\n", i,
                     hasGreen ? (std::to_string(green.x) + "," + std::to_string(green.y)).c_str() : "-",
                     hasRed ? (std::to_string(red.x) + "," + std::to_string(red.y)).c_str() : "-",
                     label ? ("Type" + std::to_string(label)).c_str() : "-",
-                    i ? MeanDifference(f, frames[i - 1]) : 0.0, i ? ChangedPercent(f, frames[i - 1]) : 100.0,
+                    i ? MeanDifference(f, previous) : 0.0, i ? ChangedPercent(f, previous) : 100.0,
                     time ? 1 : 0, tracked ? 1 : 0);
+        f.copyTo(previous);
     }
-    return frames.empty() ? 1 : 0;
+    return i == 0 ? 1 : 0;
 }
 
 int Same(const char* a, const char* b)
 {
-    const std::vector<cv::Mat> first = ReadVideo(a), second = ReadVideo(b);
+    cv::VideoCapture first(std::string("file:") + a, cv::CAP_FFMPEG),
+        second(std::string("file:") + b, cv::CAP_FFMPEG);
+    cv::Mat x, y;
+    size_t count = 0;
     double worst = 0.0;
-    for (size_t i = 0; i < std::min(first.size(), second.size()); i++)
-        worst = std::max(worst, MeanDifference(first[i], second[i]));
-    std::printf("%zu and %zu frames, largest mean difference below the step time %.4f\n", first.size(),
-                second.size(), worst);
-    return !first.empty() && first.size() == second.size() && worst == 0.0 ? 0 : 1;
+    bool firstRead = false, secondRead = false;
+    for (;;) {
+        firstRead = first.read(x);
+        secondRead = second.read(y);
+        if (!firstRead || !secondRead)
+            break;
+        worst = std::max(worst, MeanDifference(x, y));
+        count++;
+    }
+    std::printf("%zu frames%s, largest mean difference below the step time %.4f\n", count,
+                firstRead != secondRead ? " and one video is longer" : "", worst);
+    return count > 0 && firstRead == secondRead && worst == 0.0 ? 0 : 1;
 }
 
 int Trained(const char* path)
