@@ -1,6 +1,8 @@
-# Two runs on the same video from the same "am.dat" draw the same tracks: their recordings are identical
-# below the step time, which is the only thing drawn that depends on the clock, and so are the memory
-# files they leave behind.
+# Two runs on the same video from the same "am.dat" draw the same tracks: below the step time (the only
+# drawing that depends on the clock) their recordings show the same boxes, labels, paths and circles, and
+# the memory files they leave behind are identical. The recordings are compared by their drawings, not
+# byte for byte: the step time changes the size of a recorded frame, and the Motion JPEG encoder's
+# quantiser for the next frame with it.
 source "$(dirname "$0")/lib.sh"
 
 make_video traffic.avi --frames 80
