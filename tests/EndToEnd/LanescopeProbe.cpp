@@ -87,6 +87,12 @@ int MatchLabel(const cv::Mat& frame, cv::Point corner)
     if (area.empty())
         return 0;
     const cv::Mat seen = Mask(frame(area), 'y');
+    // While picking, frame after frame shows the same label: match it once.
+    static cv::Mat lastSeen;
+    static cv::Rect lastArea;
+    static int lastBest = 0;
+    if (area == lastArea && cv::countNonZero(seen != lastSeen) == 0)
+        return lastBest;
     int best = 0;
     double bestScore = 0.0;
     cv::Mat drawn(area.size(), CV_8UC1);
@@ -103,7 +109,10 @@ int MatchLabel(const cv::Mat& frame, cv::Point corner)
             best = type;
         }
     }
-    return bestScore > 0.5 ? best : 0;
+    lastSeen = seen.clone();
+    lastArea = area;
+    lastBest = bestScore > 0.5 ? best : 0;
+    return lastBest;
 }
 
 /* Percentage of the pixels below the step time that differ at all: nearly all when the video runs (its

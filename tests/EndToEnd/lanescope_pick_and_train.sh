@@ -4,7 +4,7 @@
 # a second ESC quits with exit code 0; a left click while the video runs does nothing.
 source "$(dirname "$0")/lib.sh"
 
-make_video long.avi --frames 600
+make_video long.avi --frames 400
 
 # settle: lets the program run a few cycles (one cycle is a frame and a 10 ms key poll).
 settle() { sleep "${1:-1}"; }
@@ -28,11 +28,11 @@ settle 1
 mouse 60 200
 settle 1
 keys n 300
-settle 3
+settle 2
 keys p 2
 settle 1
 keys p 300
-settle 3
+settle 2
 keys n 2
 settle 1
 click
