@@ -1,15 +1,19 @@
 # Picking and training in Lanescope's window with real keys and mouse: t stops the video (the recorded
-# frames repeat), the green selection follows the pointer, n and p step the type within Type1..Type256,
-# a left click trains the next frame at the clicked corner (red), ESC while picking resumes the video and
-# a second ESC quits with exit code 0; a left click while the video runs does nothing.
+# frames repeat), the green selection follows the pointer, p at Type1 stays there, n pressed 300 times
+# stops at Type256, a left click trains the next frame at the clicked corner (red) under the type shown,
+# ESC while picking resumes the video and a second ESC quits with exit code 0; a left click while the
+# video runs does nothing.
 source "$(dirname "$0")/lib.sh"
 
 make_video long.avi --frames 400
 
 # settle: lets the program run a few cycles (one cycle is a frame and a 10 ms key poll).
 settle() { sleep "${1:-1}"; }
+# The program takes one key per cycle and a key that arrives while another waits is lost, so keys are
+# sent no faster than a cycle of the build under test runs, with room for a busy machine.
+if ldd "$LANESCOPE" | grep -q libasan; then KEY_DELAY=120; else KEY_DELAY=40; fi
 # keys KEY COUNT: sends KEY COUNT times.
-keys() { xdotool key --window "$WID" --repeat "$2" --delay 25 "$1" 2>/dev/null; }
+keys() { xdotool key --window "$WID" --repeat "$2" --delay "$KEY_DELAY" "$1" 2>/dev/null; }
 mouse() { xdotool mousemove --window "$WID" "$1" "$2" 2>/dev/null; }
 click() { xdotool click --window "$WID" 1 2>/dev/null; }
 
@@ -27,13 +31,11 @@ mouse 150 120
 settle 1
 mouse 60 200
 settle 1
+keys p 5
+settle 1
 keys n 300
 settle 2
 keys p 2
-settle 1
-keys p 300
-settle 2
-keys n 2
 settle 1
 click
 settle 1
@@ -86,13 +88,12 @@ if [ "${#corner_list[@]}" -eq 3 ]; then
     near "$(echo "$trained_line" | field red)" "${third%,*}" "${third#*,}" || fail "training not at the clicked corner"
 fi
 
-# n 300 times stops at Type256; p 300 times stops at Type1; two more n give Type3, which is trained.
+# p at Type1 stays there; n 300 times stops at Type256; two p give Type254, which is trained.
 labels=$(awk -v a="$first_pick" -v b="$trained" '$1 >= a && $1 < b {print $4}' summary.txt | uniq | tr '\n' ' ')
-expect_contains "labels while picking" "$labels" "label=Type256 label=Type255"
+first_labels=$(echo "$labels" | awk '{print $1, $2}')
+expect_eq "first labels while picking" "$first_labels" "label=Type1 label=Type2"
 last_labels=$(echo "$labels" | awk '{print $(NF-2), $(NF-1), $NF}')
-expect_eq "labels before the click" "$last_labels" "label=Type1 label=Type2 label=Type3"
-after_top=$(echo "$labels" | sed 's/.*label=Type256//')
-case "$after_top" in *Type0*) fail "p went below Type1" ;; esac
+expect_eq "labels before the click" "$last_labels" "label=Type256 label=Type255 label=Type254"
 
 # After the training frame the video runs again, then t stops it once more and ESC resumes it.
 resumed=$(awk -v b="$trained" '$1 == b + 1 {print $2, $6}' summary.txt)
