@@ -100,6 +100,182 @@ bool WriteArea(CvAssociativeMemory& memory, CvRect rect, const int* type)
     return memory.context.accessCount != accesses;
 }
 
+/* Moves a track to a new measurement: the filter takes the displacement (zx, zy), the track the new centre,
+   size and score. */
+void UpdateTrack(const CvAssociativeMemory& memory, CvAMTrack* t, float zx, float zy, CvPoint centre,
+                 CvSize size, double score)
+{
+    UpdateFilter(t->filter, zx, zy, memory.stepX2, memory.stepY2);
+    t->active = 1;
+    t->centreX = centre.x;
+    t->centreY = centre.y;
+    t->estimateX = t->filter->State[0];
+    t->estimateY = t->filter->State[1];
+    t->confidence += score;
+    t->width = size.width;
+    t->height = size.height;
+    t->lastFrame = memory.frameCounter;
+    t->hits++;
+}
+
+/* One ObjectTracking call: its arguments and the info record whose bases field follows every Write. */
+struct TrackingStep
+{
+    CvAssociativeMemory& memory;
+    RcgAMFunc eventFunc;
+    void* userPointer;
+    bool learning;
+    double learningCeiling;
+    double acceptanceFloor;
+    CvAMObjectInfo info;
+
+    /* Raises code with type and an info record of rect, confidence, the current bases value and userSlot. */
+    void Raise(int code, int* type, CvRect rect, double confidence, void** userSlot)
+    {
+        info = {rect, confidence, info.bases, userSlot};
+        eventFunc(code, type, &info, userPointer);
+    }
+
+    /* Learns from a detection, then updates the nearest track of its type within the gate or starts one. */
+    void Associate(CvAMDetection* d);
+    /* Looks for an undetected live track around its predicted place and updates it when asked to. */
+    void ReDetect(CvAMTrack* t);
+};
+
+void TrackingStep::Associate(CvAMDetection* d)
+{
+    CvAssociativeMemory& am = memory;
+    const int W = am.context.width, H = am.context.height;
+    const int n = d->count;
+    const int mcx = n ? d->sumX / n : 0, mcy = n ? d->sumY / n : 0;
+    const int mw = n ? d->sumWidth / n : 0, mh = n ? d->sumHeight / n : 0;
+    const double m = n ? d->sumConfidence / n : 0.0;
+
+    // Learning from the detection: only objects of about the trained size, at the trained size.
+    const int64_t dw = static_cast<int64_t>(mw) - W, dh = static_cast<int64_t>(mh) - H;
+    if (learning && m < learningCeiling && dw * dw + dh * dh < am.sizeTolerance2) {
+        const int64_t x = static_cast<int64_t>(mcx) - (W >> 1), y = static_cast<int64_t>(mcy) - (H >> 1);
+        const CvRect rect = cvRect(static_cast<int>(x), static_cast<int>(y), W, H);
+        if (x >= 0 && y >= 0 && x + W <= am.sourceWidth && y + H <= am.sourceHeight &&
+            WriteArea(am, rect, &d->data)) {
+            info.bases = am.context.baseCount;
+            Raise(CV_AM_LEARNED, &d->data, rect, m, NULL);
+        }
+    }
+
+    // The nearest live track of the type, not yet updated in this call, measured in base-window units.
+    const float rx = static_cast<float>(am.context.alignedWidth) / static_cast<float>(mw);
+    const float ry = static_cast<float>(am.context.alignedHeight) / static_cast<float>(mh);
+    const int gate = TruncInt(static_cast<float>(am.gateRadius2) * ry * rx);
+    CvAMTrack* best = NULL;
+    int64_t bestDistance = std::numeric_limits<int>::max();
+    CvAMTrack* freeSlot = NULL;
+    CvSeqReader reader;
+    cvStartReadSeq(am.tracks, &reader, 0);
+    for (int i = 0; i < am.tracks->total; i++) {
+        CvAMTrack* t = NextElement<CvAMTrack>(am.tracks, reader);
+        if (!t->active) {
+            if (!freeSlot)
+                freeSlot = t;
+            continue;
+        }
+        if (t->lastFrame == am.frameCounter)
+            continue;
+        // e = (estimate / r + centre - mean centre) r
+        const float ex = (t->estimateX / rx + static_cast<float>(t->centreX) - static_cast<float>(mcx)) * rx;
+        const float ey = (t->estimateY / ry + static_cast<float>(t->centreY) - static_cast<float>(mcy)) * ry;
+        const int64_t distance = static_cast<int64_t>(TruncInt(ey * ey)) + TruncInt(ex * ex);
+        if (distance < bestDistance && t->data == d->data) {
+            best = t;
+            bestDistance = distance;
+        }
+    }
+
+    if (best && bestDistance < gate) {
+        // z = displacement of the centre in base-window units
+        UpdateTrack(am, best, static_cast<float>(mcx - best->centreX) * rx,
+                    static_cast<float>(mcy - best->centreY) * ry, cvPoint(mcx, mcy), cvSize(mw, mh), m);
+        return;
+    }
+
+    CvAMTrack* t = freeSlot;
+    if (!t) {
+        CvAMTrack fresh = {};
+        fresh.filter = CreateTrackFilter();
+        if (!fresh.filter)
+            return;
+        t = reinterpret_cast<CvAMTrack*>(cvSeqPush(am.tracks, &fresh));
+    }
+    t->active = 1;
+    t->centreX = mcx;
+    t->centreY = mcy;
+    t->estimateX = 0.0f;
+    t->estimateY = 0.0f;
+    t->hits = 0;
+    t->width = mw;
+    t->height = mh;
+    t->confidence = m;
+    t->data = d->data;
+    t->lastFrame = am.frameCounter;
+    t->userData = NULL;
+    cvConDensInitSampleSet(t->filter, am.lowerBound, am.upperBound);
+}
+
+void TrackingStep::ReDetect(CvAMTrack* t)
+{
+    CvAssociativeMemory& am = memory;
+    const int W = am.context.width, H = am.context.height;
+    const int AW = am.context.alignedWidth, AH = am.context.alignedHeight;
+    const int IW = am.sourceWidth, IH = am.sourceHeight;
+
+    // The predicted place, centre + estimate / scale, read at the trained size.
+    const float sx = static_cast<float>(AW) / static_cast<float>(t->width);
+    const float sy = static_cast<float>(AH) / static_cast<float>(t->height);
+    const int px = TruncInt(t->estimateX / sx + static_cast<float>(t->centreX));
+    const int py = TruncInt(t->estimateY / sy + static_cast<float>(t->centreY));
+    const int64_t x = std::max<int64_t>(static_cast<int64_t>(px) - (W >> 1), 0);
+    const int64_t y = std::max<int64_t>(static_cast<int64_t>(py) - (H >> 1), 0);
+    if (x + W > IW || y + H > IH)
+        return;
+    Recall best;
+    if (!ReadAll(am, cvRect(static_cast<int>(x), static_cast<int>(y), W, H), &best))
+        return;
+
+    // Four probes half a level-1 cell off diagonally, shrunk where they would leave the image.
+    const int hx = am.stepX >> 1, hy = am.stepY >> 1;
+    const CvRect r0 = best.found;
+    const int X0 = r0.x + (r0.width >> 1) - (AW >> 1);
+    const int Y0 = r0.y + (r0.height >> 1) - (AH >> 1);
+    const int leftX = X0 < hx ? 0 : X0 - hx, leftW = X0 < hx ? W - hx : W;
+    const int topY = Y0 < hy ? 0 : Y0 - hy, topH = Y0 < hy ? H - hy : H;
+    const int rightX = X0 + hx, rightW = X0 + hx + W < IW ? W : W - hx;
+    const int bottomY = Y0 + hy, bottomH = Y0 + hy + H < IH ? H : H - hy;
+    const CvRect probes[4] = {cvRect(leftX, topY, leftW, topH), cvRect(rightX, topY, rightW, topH),
+                              cvRect(rightX, bottomY, rightW, bottomH),
+                              cvRect(leftX, bottomY, leftW, bottomH)};
+    for (const CvRect& probe : probes) {
+        if (probe.x + probe.width > IW || probe.y + probe.height > IH)
+            continue;
+        Recall recall;
+        if (ReadAll(am, probe, &recall) && recall.data == t->data && best.confidence < recall.confidence)
+            best = recall;
+    }
+
+    if (!learning || best.data != t->data || !(best.confidence > acceptanceFloor))
+        return;
+    if (best.confidence < CV_AM_LEARN_CONFIDENCE && best.hits > CV_AM_LEARN_HITS &&
+        WriteArea(am, best.input, &t->data)) {
+        info.bases = am.context.baseCount;
+        Raise(CV_AM_LEARNED, &t->data, best.input, best.confidence, &t->userData);
+    }
+
+    // z = displacement of the centre in image pixels
+    const CvRect& found = best.found;
+    const CvPoint centre = cvPoint(found.x + (found.width >> 1), found.y + (found.height >> 1));
+    UpdateTrack(am, t, static_cast<float>(centre.x - t->centreX), static_cast<float>(centre.y - t->centreY),
+                centre, cvSize(found.width, found.height), best.confidence);
+}
+
 } // namespace
 
 void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer, bool learning,
@@ -115,107 +291,17 @@ void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer,
     CvAMScanContext scan = {this, &eventFunc, userPointer};
     ScanImage(CvAMScanFunc{RecognizeWindow}, &scan);
 
-    const int W = context.width, H = context.height;
-    const int AW = context.alignedWidth, AH = context.alignedHeight;
-    const int IW = sourceWidth, IH = sourceHeight;
-    const int hx = stepX >> 1, hy = stepY >> 1;
-    CvAMObjectInfo info = {cvRect(0, 0, 0, 0), 0.0, context.baseCount, NULL};
+    // The reported bases value starts at the call's baseCount and follows every Write of the step.
+    const CvAMObjectInfo info = {cvRect(0, 0, 0, 0), 0.0, context.baseCount, NULL};
+    TrackingStep step = {*this, eventFunc, userPointer, learning, learningCeiling, acceptanceFloor, info};
+    CvSeqReader reader;
+    cvStartReadSeq(detections, &reader, 0);
+    for (int i = 0; i < detections->total; i++)
+        step.Associate(NextElement<CvAMDetection>(detections, reader));
 
-    CvSeqReader detectionReader;
-    cvStartReadSeq(detections, &detectionReader, 0);
-    for (int di = 0; di < detections->total; di++) {
-        CvAMDetection* d = NextElement<CvAMDetection>(detections, detectionReader);
-        const int n = d->count;
-        const int mcx = n ? d->sumX / n : 0, mcy = n ? d->sumY / n : 0;
-        const int mw = n ? d->sumWidth / n : 0, mh = n ? d->sumHeight / n : 0;
-        const double m = n ? d->sumConfidence / n : 0.0;
-
-        // Learning from the detection: only objects of about the trained size, at the trained size.
-        const int64_t dw = static_cast<int64_t>(mw) - W, dh = static_cast<int64_t>(mh) - H;
-        if (learning && m < learningCeiling && dw * dw + dh * dh < sizeTolerance2) {
-            const int64_t x = static_cast<int64_t>(mcx) - (W >> 1), y = static_cast<int64_t>(mcy) - (H >> 1);
-            const CvRect rect = cvRect(static_cast<int>(x), static_cast<int>(y), W, H);
-            if (x >= 0 && y >= 0 && x + W <= IW && y + H <= IH && WriteArea(*this, rect, &d->data)) {
-                info = {rect, m, context.baseCount, NULL};
-                eventFunc(CV_AM_LEARNED, &d->data, &info, userPointer);
-            }
-        }
-
-        // The nearest live track of the type, not yet updated in this call, measured in base-window units.
-        const float rx = static_cast<float>(AW) / static_cast<float>(mw);
-        const float ry = static_cast<float>(AH) / static_cast<float>(mh);
-        const int gate = TruncInt(static_cast<float>(gateRadius2) * ry * rx);
-        CvAMTrack* best = NULL;
-        int64_t bestDistance = std::numeric_limits<int>::max();
-        CvAMTrack* freeSlot = NULL;
-        CvSeqReader trackReader;
-        cvStartReadSeq(tracks, &trackReader, 0);
-        for (int ti = 0; ti < tracks->total; ti++) {
-            CvAMTrack* t = NextElement<CvAMTrack>(tracks, trackReader);
-            if (!t->active) {
-                if (!freeSlot)
-                    freeSlot = t;
-                continue;
-            }
-            if (t->lastFrame == frameCounter)
-                continue;
-            // e = (estimate / r + centre - mean centre) r
-            const float ex =
-                (t->estimateX / rx + static_cast<float>(t->centreX) - static_cast<float>(mcx)) * rx;
-            const float ey =
-                (t->estimateY / ry + static_cast<float>(t->centreY) - static_cast<float>(mcy)) * ry;
-            const int64_t distance = static_cast<int64_t>(TruncInt(ey * ey)) + TruncInt(ex * ex);
-            if (distance < bestDistance && t->data == d->data) {
-                best = t;
-                bestDistance = distance;
-            }
-        }
-
-        if (best && bestDistance < gate) {
-            // z = displacement of the centre in base-window units
-            const float zx = static_cast<float>(mcx - best->centreX) * rx;
-            const float zy = static_cast<float>(mcy - best->centreY) * ry;
-            UpdateFilter(best->filter, zx, zy, stepX2, stepY2);
-            best->active = 1;
-            best->centreX = mcx;
-            best->centreY = mcy;
-            best->estimateX = best->filter->State[0];
-            best->estimateY = best->filter->State[1];
-            best->confidence += m;
-            best->width = mw;
-            best->height = mh;
-            best->lastFrame = frameCounter;
-            best->hits++;
-            continue;
-        }
-
-        CvAMTrack* t = freeSlot;
-        if (!t) {
-            CvAMTrack fresh = {};
-            fresh.filter = CreateTrackFilter();
-            if (!fresh.filter)
-                continue;
-            t = reinterpret_cast<CvAMTrack*>(cvSeqPush(tracks, &fresh));
-        }
-        t->active = 1;
-        t->centreX = mcx;
-        t->centreY = mcy;
-        t->estimateX = 0.0f;
-        t->estimateY = 0.0f;
-        t->hits = 0;
-        t->width = mw;
-        t->height = mh;
-        t->confidence = m;
-        t->data = d->data;
-        t->lastFrame = frameCounter;
-        t->userData = NULL;
-        cvConDensInitSampleSet(t->filter, lowerBound, upperBound);
-    }
-
-    CvSeqReader trackReader;
-    cvStartReadSeq(tracks, &trackReader, 0);
-    for (int ti = 0; ti < tracks->total; ti++) {
-        CvAMTrack* t = NextElement<CvAMTrack>(tracks, trackReader);
+    cvStartReadSeq(tracks, &reader, 0);
+    for (int i = 0; i < tracks->total; i++) {
+        CvAMTrack* t = NextElement<CvAMTrack>(tracks, reader);
         if (t->active && frameCounter - t->lastFrame > CV_AM_TRACK_LIFETIME) {
             t->active = 0;
             if (t->userData) {
@@ -225,71 +311,12 @@ void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer,
         }
         if (!t->active)
             continue;
-
         t->confidence *= 0.5;
-        info = {cvRect(t->centreX - (t->width >> 1), t->centreY - (t->height >> 1), t->width, t->height),
-                t->confidence, info.bases, &t->userData};
-        eventFunc(CV_AM_TRACKED, &t->data, &info, userPointer);
-        if (t->lastFrame == frameCounter)
-            continue;
-
-        // Re-detection: the predicted place, centre + estimate / scale, read at the trained size.
-        const float sx = static_cast<float>(AW) / static_cast<float>(t->width);
-        const float sy = static_cast<float>(AH) / static_cast<float>(t->height);
-        const int px = TruncInt(t->estimateX / sx + static_cast<float>(t->centreX));
-        const int py = TruncInt(t->estimateY / sy + static_cast<float>(t->centreY));
-        const int64_t x = std::max<int64_t>(static_cast<int64_t>(px) - (W >> 1), 0);
-        const int64_t y = std::max<int64_t>(static_cast<int64_t>(py) - (H >> 1), 0);
-        if (x + W > IW || y + H > IH)
-            continue;
-        Recall bestRecall;
-        if (!ReadAll(*this, cvRect(static_cast<int>(x), static_cast<int>(y), W, H), &bestRecall))
-            continue;
-
-        // Four probes half a level-1 cell off diagonally, shrunk where they would leave the image.
-        const CvRect r0 = bestRecall.found;
-        const int X0 = r0.x + (r0.width >> 1) - (AW >> 1);
-        const int Y0 = r0.y + (r0.height >> 1) - (AH >> 1);
-        const int leftX = X0 < hx ? 0 : X0 - hx, leftW = X0 < hx ? W - hx : W;
-        const int topY = Y0 < hy ? 0 : Y0 - hy, topH = Y0 < hy ? H - hy : H;
-        const int rightX = X0 + hx, rightW = X0 + hx + W < IW ? W : W - hx;
-        const int bottomY = Y0 + hy, bottomH = Y0 + hy + H < IH ? H : H - hy;
-        const CvRect probes[4] = {cvRect(leftX, topY, leftW, topH), cvRect(rightX, topY, rightW, topH),
-                                  cvRect(rightX, bottomY, rightW, bottomH),
-                                  cvRect(leftX, bottomY, leftW, bottomH)};
-        for (const CvRect& probe : probes) {
-            if (probe.x + probe.width > IW || probe.y + probe.height > IH)
-                continue;
-            Recall recall;
-            if (!ReadAll(*this, probe, &recall))
-                continue;
-            if (recall.data == t->data && bestRecall.confidence < recall.confidence)
-                bestRecall = recall;
-        }
-
-        if (!learning || bestRecall.data != t->data || !(bestRecall.confidence > acceptanceFloor))
-            continue;
-        if (bestRecall.confidence < CV_AM_LEARN_CONFIDENCE && bestRecall.hits > CV_AM_LEARN_HITS &&
-            WriteArea(*this, bestRecall.input, &t->data)) {
-            info = {bestRecall.input, bestRecall.confidence, context.baseCount, &t->userData};
-            eventFunc(CV_AM_LEARNED, &t->data, &info, userPointer);
-        }
-
-        // z = displacement of the centre in image pixels
-        const CvRect& found = bestRecall.found;
-        const int ncx = found.x + (found.width >> 1), ncy = found.y + (found.height >> 1);
-        UpdateFilter(t->filter, static_cast<float>(ncx - t->centreX), static_cast<float>(ncy - t->centreY),
-                     stepX2, stepY2);
-        t->active = 1;
-        t->centreX = ncx;
-        t->centreY = ncy;
-        t->estimateX = t->filter->State[0];
-        t->estimateY = t->filter->State[1];
-        t->confidence += bestRecall.confidence;
-        t->width = found.width;
-        t->height = found.height;
-        t->lastFrame = frameCounter;
-        t->hits++;
+        step.Raise(CV_AM_TRACKED, &t->data,
+                   cvRect(t->centreX - (t->width >> 1), t->centreY - (t->height >> 1), t->width, t->height),
+                   t->confidence, &t->userData);
+        if (t->lastFrame != frameCounter)
+            step.ReDetect(t);
     }
 
     frameCounter++;

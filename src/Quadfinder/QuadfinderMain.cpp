@@ -1,5 +1,8 @@
 // Quadfinder: finds squares in a video shown in the window "Result".
 
+#include "FilmPosition.h"
+#include "SquareSearchImage.h"
+#include "Squares.h"
 #include "VideoFrontEnd.h"
 
 int main(int argc, char** argv)
@@ -9,15 +12,22 @@ int main(int argc, char** argv)
     if (!StartVideoFrontEnd(frontEnd, argc, argv, CV_FE_QUADFINDER_HELP))
         return -1;
     CreateResultWindow();
+    // One storage serves every frame: cleared after each, so memory does not grow with the video.
+    CvMemStorage* storage = cvCreateMemStorage(0);
 
     while (GrabFrame(frontEnd)) {
         CopyFrameToDisplay(frontEnd);
+        PrepareSquareSearchImage(frontEnd.frame, frontEnd.greyImage);
+        DrawSquares(frontEnd.displayImage.GetImage(), FindSquares(frontEnd.greyImage, storage));
+        PrintFilmPosition(GetFramePosition(frontEnd));
         ShowAndRecord(frontEnd);
         // Any key ends the run.
         if (PollKey() >= 0)
             break;
+        cvClearMemStorage(storage);
     }
 
     ReleaseVideoFrontEnd(frontEnd);
+    cvReleaseMemStorage(&storage);
     return 0;
 }

@@ -202,6 +202,11 @@ void CopyFrameToDisplay(CvVideoFrontEnd& fe)
     cvCopy(fe.frame, fe.displayImage.GetImage(), nullptr);
 }
 
+double GetFramePosition(const CvVideoFrontEnd& fe)
+{
+    return cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_POS_MSEC);
+}
+
 void RecordDisplayImage(CvVideoFrontEnd& fe)
 {
     if (fe.writeResult)

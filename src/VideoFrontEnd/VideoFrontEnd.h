@@ -77,6 +77,10 @@ IplImage* GrabFrame(CvVideoFrontEnd& frontEnd);
 /* Copies the current frame into the display image. */
 void CopyFrameToDisplay(CvVideoFrontEnd& frontEnd);
 
+/* Playback position of the current frame in milliseconds, as the capture reports it (CV_CAP_PROP_POS_MSEC).
+ */
+double GetFramePosition(const CvVideoFrontEnd& frontEnd);
+
 /* Appends the display image to the output video when recording. */
 void RecordDisplayImage(CvVideoFrontEnd& frontEnd);
 

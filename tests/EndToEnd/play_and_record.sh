@@ -1,6 +1,7 @@
-# A synthetic video plays to its end with exit code 0; with "/r" the recording has the input's frame count
-# and size, and its first frame is the input's first frame turned upside down. Lanescope starts each run
-# without a memory file, so that its first frame shows only the red start rectangle over the video.
+# A synthetic video plays to its end with exit code 0, Quadfinder printing a position line per frame; with
+# "/r" the recording has the input's frame count and size, and its first frame is the input's first frame
+# turned upside down. Lanescope starts each run without a memory file, so that its first frame shows only
+# the red start rectangle over the video.
 source "$(dirname "$0")/lib.sh"
 
 make_video clip.avi --frames 24
@@ -10,7 +11,14 @@ for name in Lanescope Quadfinder; do
     rm -f am.dat
     run $name clip.avi
     expect_eq "$name clip.avi: exit code" "$RC" 0
-    expect_eq "$name clip.avi: output" "$OUT" $'Processing avi file...\n'"$extra"
+    # Quadfinder adds its position line for each of the 24 frames.
+    if [ $name = Quadfinder ]; then
+        expect_eq "$name clip.avi: first line" "$(head -n 1 out.txt)" "Processing avi file..."
+        expect_eq "$name clip.avi: position lines" "$(grep -c '^==> film current position: ' out.txt)" 24
+        expect_eq "$name clip.avi: lines" "$(wc -l <out.txt)" 25
+    else
+        expect_eq "$name clip.avi: output" "$OUT" $'Processing avi file...\n'"$extra"
+    fi
     rm -f am.dat
     [ ! -e clip_out.avi ] || fail "$name recorded without /r"
 

@@ -98,6 +98,8 @@ TEST_F(FrontEndVideo, PlaysUprightFramesAndRecordsThem)
             // The file holds frames bottom-up; after the grab they are as the scene draws them.
             scene.Render(k, expected);
             EXPECT_LT(MeanDifference(cv::cvarrToMat(frame), expected), 8.0) << "frame " << k;
+            // 12 frames per second: frame k plays at k * 83.3 ms.
+            EXPECT_NEAR(GetFramePosition(fe), k * 1000.0 / 12.0, 1.0) << "frame " << k;
             CopyFrameToDisplay(fe);
             EXPECT_EQ(
                 cv::norm(cv::cvarrToMat(frame), cv::cvarrToMat(fe.displayImage.GetImage()), cv::NORM_INF),
