@@ -20,6 +20,7 @@
 #include <opencv2/imgproc/imgproc_c.h>
 #include <opencv2/videoio.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
