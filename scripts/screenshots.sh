@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Takes docs/lanescope.png and docs/quadfinder.png: each program plays a synthetic video under a virtual
-# display and its window "Result" is captured while it runs.
+# display and its window "Result" is captured while it runs. Lanescope starts from an "am.dat" that
+# LanescopeTeacher trained on the vehicles of every other one of the video's first 100 frames, as that
+# many picks and clicks would, so that it has something to follow.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build" -j2 --target Lanescope Quadfinder TrafficVideoMaker >/dev/null
+cmake --build "$root/build" -j2 --target Lanescope Quadfinder TrafficVideoMaker LanescopeTeacher >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -14,6 +16,7 @@ cd "$work"
 maker="$root/build/tools/TrafficVideoMaker/TrafficVideoMaker"
 "$maker" --frames 600 TrafficTest1f1.avi
 "$maker" --squares --frames 600 squares.avi
+"$root/build/tools/LanescopeTeacher/LanescopeTeacher" TrafficTest1f1.avi TrafficTest1f1.csv am.dat --frames 100 --every 2
 
 # capture PROGRAM PNG ARGS...: runs PROGRAM, waits for its window, sizes it, and grabs it into PNG.
 cat >capture.sh <<'INNER'

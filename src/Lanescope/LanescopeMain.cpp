@@ -1,28 +1,58 @@
-// Lanescope: follows objects, typically vehicles, in a video shown in the window "Result".
+// Lanescope: learns the objects the user marks in a video and follows them, drawing them in "Result".
 
+#include "DisplayHandlers.h"
+#include "FrameLoop.h"
+#include "LanescopeState.h"
+#include "MemoryFile.h"
 #include "VideoFrontEnd.h"
 
-/* Key code of ESC, which ends the run. */
-static const int KEY_ESCAPE = 27;
+#include <opencv2/highgui/highgui_c.h>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
+    // Destroyed in reverse: the memory object first, then the display image holder inside the front-end.
     CvVideoFrontEnd frontEnd;
+    CvAssociativeMemory memory;
+    CvLanescopeState& state = lanescopeState;
+    InitLanescopeState(state);
 
     if (!StartVideoFrontEnd(frontEnd, argc, argv, CV_FE_LANESCOPE_HELP))
         return -1;
-    CreateResultWindow();
 
+    state.selection =
+        cvRect(CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT);
+    if (LoadMemoryFile(memory, CV_LS_MEMORY_FILE)) {
+        state.trainingCounter = 0;
+    } else {
+        memory.Create(state.selection.width, state.selection.height, 0);
+        // A fresh memory learns the object under the start rectangle on the very first frame.
+        state.trainingCounter = 1;
+    }
+    std::printf("%s", CV_LS_HOT_KEY_HELP);
+    std::fflush(stdout);
+    CreateResultWindow();
+    cvSetMouseCallback(CV_FE_WINDOW_NAME, OnSelectionMouse, NULL);
+
+    int currentType = 1;
     for (;;) {
-        if (!GrabFrame(frontEnd))
+        // While picking, the same frame is worked on again.
+        if (!state.pickMode && !GrabFrame(frontEnd))
             break;
-        CopyFrameToDisplay(frontEnd);
+        ProcessFrame(memory, state, currentType, frontEnd.frame, frontEnd.displayImage.GetImage(),
+                     frontEnd.greyImage);
         ShowAndRecord(frontEnd);
-        // Keys are told apart by their low 8 bits.
-        if ((PollKey() & 255) == KEY_ESCAPE)
+        // The mouse handler runs inside the poll and may end picking, so pick mode is read after it.
+        const int pressed = PollKey();
+        const CvHotKeyResult key = HandleHotKey(pressed, state.pickMode, currentType);
+        if (key.quit)
             break;
+        state.pickMode = key.pickMode;
+        currentType = key.currentType;
     }
 
+    SaveMemoryFile(memory, CV_LS_MEMORY_FILE);
     ReleaseVideoFrontEnd(frontEnd);
     return 0;
 }

@@ -1,0 +1,122 @@
+// Lanescope's per-frame work without the window, beside the cost of decoding the same video.
+//
+// BM_DecodeOnly grabs the frames of a 640 x 480 synthetic traffic video (Motion JPEG) and turns each
+// upside down, as the frame loop does before its own work. BM_FrameWork runs that work on the decoded
+// frames: the copy into the display image, the grey pipeline, SetImage and ObjectTracking with the real
+// event handler drawing boxes, labels, trajectories and the step time. The memory was taught the scene's
+// vehicles from every other frame of the first 40, so the scan finds and follows them. The ratio of the
+// two times says how much of a frame the analysis costs next to decoding it.
+#include "FrameLoop.h"
+#include "GreyPipeline.h"
+#include "TrafficScene.h"
+#include "VideoCapture.h"
+
+#include <benchmark/benchmark.h>
+
+#include <opencv2/core.hpp>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const int CV_BENCH_FRAMES = 120;
+
+/* The synthetic video, written once to a temporary file and removed at exit. */
+struct TrafficVideo
+{
+    std::string path;
+    TrafficScene scene;
+    TrafficVideo()
+    {
+        char name[] = "/tmp/lanescope_benchXXXXXX";
+        const int fd = mkstemp(name);
+        if (fd >= 0)
+            close(fd);
+        std::remove(name);
+        path = std::string(name) + ".avi";
+        WriteSceneVideo(scene, path, CV_BENCH_FRAMES, 25.0, "");
+    }
+    ~TrafficVideo() { std::remove(path.c_str()); }
+};
+
+const TrafficVideo& Video()
+{
+    static TrafficVideo video;
+    return video;
+}
+
+/* Every frame of the video as the loop sees it after the grab: decoded and upside down. */
+std::vector<cv::Mat> DecodeAll()
+{
+    std::vector<cv::Mat> frames;
+    cvcompat::Capture* capture = cvcompat::CreateFileCapture(Video().path.c_str());
+    while (IplImage* frame = cvcompat::QueryFrame(capture)) {
+        cvFlip(frame, NULL, 0);
+        frames.push_back(cv::cvarrToMat(frame).clone());
+    }
+    cvcompat::ReleaseCapture(&capture);
+    return frames;
+}
+
+/* Teaches memory every vehicle wholly inside every other one of the first 40 frames under its id. */
+void Teach(CvAssociativeMemory& memory, const std::vector<cv::Mat>& frames)
+{
+    cv::Mat grey(frames[0].size(), CV_8UC1);
+    for (int k = 0; k < 40; k += 2) {
+        IplImage frameIpl = cvIplImage(frames[k]), greyIpl = cvIplImage(grey);
+        PrepareGreyImage(&frameIpl, &greyIpl);
+        memory.SetImage(&greyIpl);
+        for (const SceneObject& o : Video().scene.Boxes(k)) {
+            const CvRect area =
+                cvRect(o.box.x + o.box.width / 2 - 50, o.box.y + o.box.height / 2 - 50, 100, 100);
+            if (area.x < 0 || area.y < 0 || area.x + 100 > grey.cols || area.y + 100 > grey.rows)
+                continue;
+            memory.Write(area, &o.id);
+            memory.Read(area);
+        }
+    }
+}
+
+void BM_DecodeOnly(benchmark::State& state)
+{
+    cvcompat::Capture* capture = cvcompat::CreateFileCapture(Video().path.c_str());
+    for (auto _ : state) {
+        IplImage* frame = cvcompat::QueryFrame(capture);
+        if (!frame) {
+            state.PauseTiming();
+            cvcompat::ReleaseCapture(&capture);
+            capture = cvcompat::CreateFileCapture(Video().path.c_str());
+            state.ResumeTiming();
+            frame = cvcompat::QueryFrame(capture);
+        }
+        cvFlip(frame, NULL, 0);
+        benchmark::DoNotOptimize(frame->imageData);
+    }
+    cvcompat::ReleaseCapture(&capture);
+}
+BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond);
+
+void BM_FrameWork(benchmark::State& state)
+{
+    const std::vector<cv::Mat> frames = DecodeAll();
+    CvAssociativeMemory memory;
+    memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
+    Teach(memory, frames);
+    InitLanescopeState(lanescopeState);
+    cv::Mat display(frames[0].size(), CV_8UC3), grey(frames[0].size(), CV_8UC1);
+    IplImage displayIpl = cvIplImage(display), greyIpl = cvIplImage(grey);
+    size_t k = 0;
+    for (auto _ : state) {
+        IplImage frameIpl = cvIplImage(frames[k]);
+        ProcessFrame(memory, lanescopeState, 1, &frameIpl, &displayIpl, &greyIpl);
+        benchmark::DoNotOptimize(display.data);
+        k = (k + 1) % frames.size();
+    }
+    state.counters["bases"] = memory.context.baseCount;
+}
+BENCHMARK(BM_FrameWork)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// Lanescope's program-wide display state: what the frame loop, the tracking-event handler and the mouse
+// handler share. There is one instance, lanescopeState; the program is single-threaded and highgui calls
+// the mouse handler only from inside cvWaitKey, so nothing here needs a lock.
+
+#include <opencv2/core/types_c.h>
+#include <opencv2/imgproc/imgproc_c.h>
+
+/* Number of object types the user can train, Type1 to Type256. */
+const int CV_LS_TYPE_COUNT = 256;
+/* Size of one type label slot, terminating zero included. */
+const int CV_LS_LABEL_SIZE = 32;
+/* Size of the label text buffer: a label or the step time "%5.1f ms" of any double. */
+const int CV_LS_TEXT_SIZE = 400;
+
+/* Start corner and size of the selection rectangle. */
+const int CV_LS_SELECTION_X = 370;
+const int CV_LS_SELECTION_Y = 154;
+const int CV_LS_SELECTION_WIDTH = 100;
+const int CV_LS_SELECTION_HEIGHT = 100;
+
+/* Everything the loop and the two handlers share. */
+struct CvLanescopeState
+{
+    CvRect selection;    /* the area a training frame learns; x, y follow the mouse */
+    int trainingCounter; /* coming frames that train; 0 means tracking */
+    bool pickMode;       /* the video stands still while the user picks */
+    char typeLabels[CV_LS_TYPE_COUNT][CV_LS_LABEL_SIZE]; /* "Type1".."Type256"; type t is slot t - 1 */
+    char labelText[CV_LS_TEXT_SIZE];                     /* the text handed to cvPutText */
+    CvFont font;                                         /* the font of all text on the display image */
+    double startTick;                                    /* cvGetTickCount at the start of a tracking step */
+    double endTick;                                      /* cvGetTickCount at its end */
+    double ticksPerMs;                                   /* cvGetTickFrequency() x 1000 */
+};
+
+/* The one instance shared by the frame loop and the handlers. */
+extern CvLanescopeState lanescopeState;
+
+/* Clears state, then makes the font and the 256 type labels; the selection gets its start rectangle. */
+void InitLanescopeState(CvLanescopeState& state);
+
+/* Writes the label of type into state.labelText: its slot for 1..256, else "Type" and the number. */
+void SetTypeLabelText(CvLanescopeState& state, int type);

@@ -1,0 +1,50 @@
+# Lanescope's first run without "am.dat" trains the first frame on the start rectangle (red, 370,154),
+# tracks from the second frame on and writes "am.dat" ("AMv0.3", packed size 40 x (bases + 1) + data
+# bytes); a second run in the same folder reports the loaded memory and tracks from its first frame.
+source "$(dirname "$0")/lib.sh"
+
+HELP=$'Hot keys: \n\tESC - quit the program\n\tt - stop the tracking and pick object for training\n\tn - next type\n\tp - previous type\n'
+field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
+# u32 FILE OFFSET: the little-endian 32-bit number at OFFSET.
+u32() { od -An -tu4 -j "$2" -N4 --endian=little "$1" | tr -d ' '; }
+
+make_video clip.avi --frames 24
+
+run Lanescope clip.avi /r
+expect_eq "first run: exit code" "$RC" 0
+expect_eq "first run: output" "$OUT" "Processing avi file..."$'\n'"$HELP"
+"$PROBE" summary clip_out.avi >first.txt || fail "first run: no recording"
+expect_eq "first run: recorded frames" "$(wc -l <first.txt)" 24
+first=$(sed -n 1p first.txt)
+corner=$(echo "$first" | field red)
+x=${corner%,*} y=${corner#*,}
+[ "${x:-0}" -ge 368 ] && [ "${x:-0}" -le 372 ] && [ "${y:-0}" -ge 152 ] && [ "${y:-0}" -le 156 ] ||
+    fail "first run: frame 0 has no red rectangle at 370,154: $first"
+expect_contains "first run: frame 0 is not tracked" "$first" "time=0"
+second=$(sed -n 2p first.txt)
+expect_contains "first run: frame 1 is tracked" "$second" "time=1"
+expect_contains "first run: frame 1 is not trained" "$second" "red=-"
+expect_eq "first run: tracked frames" "$(grep -c 'time=1' first.txt)" 23
+
+[ -f am.dat ] || fail "first run: no am.dat"
+expect_eq "am.dat signature" "$(head -c 7 am.dat | od -An -c | tr -s ' ')" " A M v 0 . 3 \\0"
+packed=$(u32 am.dat 7)
+expect_eq "am.dat: size = 11 + packed size" "$(stat -c %s am.dat)" $((11 + packed))
+data_bytes=$("$PROBE" trained clip.avi)
+cp am.dat first.dat
+
+run Lanescope clip.avi /r
+expect_eq "second run: exit code" "$RC" 0
+bases=$(echo "$OUT" | sed -n 's/^Associative bases \.\.\.\.\.\.\.\.\. \([0-9]*\) *$/\1/p')
+expect_contains "second run: load report" "$OUT" $'Processing avi file...\n\n  Load associative bases from file: am.dat\nAssociative bases ......... '
+echo "$OUT" | grep -Eq '^Associative Levels \.{8} [0-9]+ *$' || fail "second run: no level count in [$OUT]"
+echo "$OUT" | grep -Eq '^Current base index \.{8} [0-9]+ *$' || fail "second run: no base index in [$OUT]"
+echo "$OUT" | grep -Eq '^Wr/Rd counter \.{13} [0-9]+ *$' || fail "second run: no access count in [$OUT]"
+expect_contains "second run: help after the report" "$OUT" $'\n\n'"$HELP"
+expect_eq "first am.dat: packed size = 40 x (bases + 1) + data bytes ($bases bases, $data_bytes data bytes)" \
+    "$packed" $((40 * (${bases:-0} + 1) + ${data_bytes:-0}))
+"$PROBE" summary clip_out.avi >second.txt || fail "second run: no recording"
+expect_eq "second run: trained frames" "$(grep -vc 'red=-' second.txt)" 0
+expect_eq "second run: tracked frames" "$(grep -c 'time=1' second.txt)" 24
+expect_eq "second am.dat signature" "$(head -c 6 am.dat)" "AMv0.3"
+finish

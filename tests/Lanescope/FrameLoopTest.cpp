@@ -1,0 +1,197 @@
+#include "FrameLoop.h"
+#include "GreyPipeline.h"
+
+#include "ErrorReport.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(HotKeys, KeysAndPickMode)
+{
+    CvHotKeyResult r = HandleHotKey(-1, false, 5);
+    EXPECT_FALSE(r.quit);
+    EXPECT_FALSE(r.pickMode);
+    EXPECT_EQ(r.currentType, 5);
+
+    r = HandleHotKey('t', false, 5);
+    EXPECT_TRUE(r.pickMode);
+    EXPECT_EQ(r.currentType, 5);
+    r = HandleHotKey('n', false, 5);
+    EXPECT_TRUE(r.pickMode);
+    EXPECT_EQ(r.currentType, 6);
+    r = HandleHotKey('p', true, 5);
+    EXPECT_TRUE(r.pickMode);
+    EXPECT_EQ(r.currentType, 4);
+
+    // ESC ends picking first, then the run.
+    r = HandleHotKey(27, true, 5);
+    EXPECT_FALSE(r.quit);
+    EXPECT_FALSE(r.pickMode);
+    r = HandleHotKey(27, false, 5);
+    EXPECT_TRUE(r.quit);
+
+    // Only the low 8 bits count: modifier bits above them do not hide a key.
+    EXPECT_TRUE(HandleHotKey(0x100000 | 27, false, 1).quit);
+    EXPECT_TRUE(HandleHotKey(0x10000 | 't', false, 1).pickMode);
+
+    for (int key : {int('T'), int('N'), int('P'), int('x'), 65505, 13}) {
+        r = HandleHotKey(key, false, 5);
+        EXPECT_FALSE(r.quit) << key;
+        EXPECT_FALSE(r.pickMode) << key;
+        EXPECT_EQ(r.currentType, 5) << key;
+    }
+}
+
+TEST(HotKeys, TypeStaysWithinOneTo256)
+{
+    CvHotKeyResult r = {false, false, 1};
+    for (int i = 0; i < 300; i++)
+        r = HandleHotKey('n', r.pickMode, r.currentType);
+    EXPECT_EQ(r.currentType, 256);
+    r = HandleHotKey('p', r.pickMode, 1);
+    EXPECT_EQ(r.currentType, 1);
+    EXPECT_TRUE(r.pickMode);
+}
+
+/* A colour test frame with texture, dark areas (at or below the threshold) and hard edges. */
+cv::Mat TestFrame(int width, int height)
+{
+    cv::Mat frame(height, width, CV_8UC3);
+    cv::RNG rng(7);
+    rng.fill(frame, cv::RNG::UNIFORM, 0, 256);
+    cv::rectangle(frame, cv::Rect(5, 5, width / 3, height / 3), cv::Scalar(3, 8, 4), cv::FILLED);
+    cv::rectangle(frame, cv::Rect(width / 2, height / 2, width / 4, height / 4), cv::Scalar(200, 180, 90),
+                  cv::FILLED);
+    return frame;
+}
+
+TEST(GreyPipeline, MatchesTheFiveStepsWithReplicatedBorders)
+{
+    cv::Mat frame = TestFrame(97, 61);
+    cv::Mat grey(frame.rows, frame.cols, CV_8UC1, cv::Scalar(77));
+    IplImage frameIpl = cvIplImage(frame), greyIpl = cvIplImage(grey);
+    PrepareGreyImage(&frameIpl, &greyIpl);
+
+    cv::Mat expected;
+    cv::cvtColor(frame, expected, cv::COLOR_BGR2GRAY);
+    cv::threshold(expected, expected, 10.0, 0.0, cv::THRESH_TOZERO);
+    cv::equalizeHist(expected, expected);
+    cv::erode(expected, expected, cv::Mat::ones(2, 2, CV_8U), cv::Point(0, 0), 1, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(expected, expected, cv::Size(5, 5), 5.0, 0.0, cv::BORDER_REPLICATE);
+    EXPECT_EQ(cv::norm(grey, expected, cv::NORM_INF), 0.0);
+
+    // A frame that is dark everywhere (10 and below) stays black.
+    cv::Mat dark(40, 50, CV_8UC3, cv::Scalar(10, 10, 10));
+    IplImage darkIpl = cvIplImage(dark);
+    cv::Mat darkGrey(40, 50, CV_8UC1, cv::Scalar(1));
+    IplImage darkGreyIpl = cvIplImage(darkGrey);
+    PrepareGreyImage(&darkIpl, &darkGreyIpl);
+    EXPECT_EQ(cv::countNonZero(darkGrey), 0);
+}
+
+/* Captures every report made through cvError while it lives. */
+struct ReportCapture
+{
+    static std::vector<std::string>& Messages()
+    {
+        static std::vector<std::string> messages;
+        return messages;
+    }
+    static int Handler(int, const char* func, const char* msg, const char*, int, void*)
+    {
+        Messages().push_back(std::string(func) + ": " + msg);
+        return 0;
+    }
+    cv::ErrorCallback previous;
+    void* previousData = nullptr;
+    ReportCapture()
+    {
+        Messages().clear();
+        previous = cv::redirectError(Handler, nullptr, &previousData);
+    }
+    ~ReportCapture() { cv::redirectError(previous, previousData); }
+};
+
+class FrameLoop : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        InitLanescopeState(lanescopeState);
+        memory.Create(100, 100, 0);
+    }
+    /* Runs ProcessFrame on frame and returns what it drew. */
+    cv::Mat Process(const cv::Mat& frame, int type)
+    {
+        cv::Mat display(frame.size(), CV_8UC3), grey(frame.size(), CV_8UC1);
+        IplImage frameIpl = cvIplImage(frame), displayIpl = cvIplImage(display), greyIpl = cvIplImage(grey);
+        ProcessFrame(memory, lanescopeState, type, &frameIpl, &displayIpl, &greyIpl);
+        return display;
+    }
+    CvAssociativeMemory memory;
+};
+
+const cv::Vec3b RED(0, 0, 255), GREEN(0, 255, 0), YELLOW(0, 255, 255);
+
+TEST_F(FrameLoop, TrainingFrameLearnsTheSelectionUnderTheType)
+{
+    const cv::Mat frame = TestFrame(640, 480);
+    lanescopeState.trainingCounter = 1;
+    cv::Mat display = Process(frame, 9);
+    EXPECT_EQ(lanescopeState.trainingCounter, 0);
+    EXPECT_GT(memory.context.baseCount, 1) << "the area was written";
+    EXPECT_EQ(display.at<cv::Vec3b>(200, 370), RED) << "left edge of the selection";
+    EXPECT_EQ(display.at<cv::Vec3b>(254, 420), RED) << "bottom edge at y + height";
+    EXPECT_EQ(display.at<cv::Vec3b>(10, 10), frame.at<cv::Vec3b>(10, 10)) << "the frame was copied";
+
+    int* data = nullptr;
+    EXPECT_TRUE(memory.Read(lanescopeState.selection, NULL, &data));
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(*data, 9);
+
+    // The next frame is tracked: the step time appears in the top-left corner, nothing is drawn red.
+    display = Process(frame, 9);
+    EXPECT_NE(display.at<cv::Vec3b>(200, 370), RED);
+    cv::Mat top = display(cv::Rect(0, 0, 150, 30));
+    cv::Mat green;
+    cv::inRange(top, cv::Scalar(0, 255, 0), cv::Scalar(0, 255, 0), green);
+    EXPECT_GT(cv::countNonZero(green), 20);
+}
+
+TEST_F(FrameLoop, PickModeShowsTheSelectionAndTheTypeLabel)
+{
+    lanescopeState.pickMode = true;
+    lanescopeState.selection.x = 100;
+    lanescopeState.selection.y = 50;
+    cv::Mat display(480, 640, CV_8UC3, cv::Scalar(90, 90, 90));
+    IplImage displayIpl = cvIplImage(display);
+    DrawPickSelection(lanescopeState, 42, &displayIpl);
+    EXPECT_STREQ(lanescopeState.labelText, "Type42");
+    EXPECT_EQ(display.at<cv::Vec3b>(100, 100), GREEN);
+    EXPECT_EQ(display.at<cv::Vec3b>(150, 200), GREEN);
+    cv::Mat yellow;
+    cv::inRange(display(cv::Rect(110, 160, 120, 30)), cv::Scalar(0, 255, 255), cv::Scalar(0, 255, 255),
+                yellow);
+    EXPECT_GT(cv::countNonZero(yellow), 50);
+}
+
+TEST_F(FrameLoop, SelectionOutsideTheFrameIsReportedAndCountedOff)
+{
+    ReportCapture reports;
+    lanescopeState.trainingCounter = 1;
+    Process(TestFrame(320, 240), 1);
+    EXPECT_EQ(lanescopeState.trainingCounter, 0);
+    EXPECT_EQ(memory.context.baseCount, 1) << "only the root";
+    ASSERT_EQ(ReportCapture::Messages().size(), 2u);
+    EXPECT_EQ(ReportCapture::Messages()[0], "CvAssociativeMemory::Write: Incorrect size interest area");
+    EXPECT_EQ(ReportCapture::Messages()[1], "CvAssociativeMemory::Read: Incorrect size of interest area");
+}
+
+} // namespace
