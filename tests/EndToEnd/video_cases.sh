@@ -7,21 +7,26 @@ no_sanitizer_report() {
     fi
 }
 
-# expect_refused NAME VIDEO: NAME refuses VIDEO.avi at start-up with its one line and exit code -1.
+# expect_refused NAME VIDEO: NAME refuses VIDEO.avi at start-up with its one line and exit code -1, and
+# Lanescope leaves "am.dat" as it was.
 expect_refused() {
+    printf 'old memory' >am.dat
     run "$1" "$2.avi"
     expect_eq "$1 $2.avi: exit code" "$RC" 255
     expect_eq "$1 $2.avi: output" "$OUT" "Processing avi file..."$'\n'"Can't find file $2.avi"$'\n'
     no_sanitizer_report "$1 $2.avi"
+    expect_eq "$1 $2.avi: am.dat" "$(cat am.dat)" "old memory"
+    rm -f am.dat
 }
 
 # expect_plays_to_the_end NAME VIDEO [unrecordable]: NAME plays every frame of VIDEO.avi that FFmpeg can
-# decode, records each of them with "/r", and ends with exit code 0. With "unrecordable", a picture that the
-# encoder refuses, the run goes on without a recording, as when any writer cannot be opened.
+# decode, records each of them with "/r", ends with exit code 0, and Lanescope saves its memory. With
+# "unrecordable", a picture that the encoder refuses, the run goes on without a recording, as when any
+# writer cannot be opened.
 expect_plays_to_the_end() {
     local name=$1 video=$2 unrecordable=${3:-} readable recorded
     readable=$(frames_of "$video.avi" 2>/dev/null || echo 0)
-    rm -f "${video}_out.avi"
+    rm -f "${video}_out.avi" am.dat
     run "$name" "$video.avi" /r
     expect_eq "$name $video.avi: exit code" "$RC" 0
     no_sanitizer_report "$name $video.avi"
@@ -36,5 +41,19 @@ expect_plays_to_the_end() {
     elif [ -z "$unrecordable" ]; then
         fail "$name $video.avi: no recording"
     fi
-    rm -f "${video}_out.avi"
+    [ "$name" = Lanescope ] && expect_saved_memory "$name $video.avi"
+    rm -f "${video}_out.avi" am.dat
+}
+
+# expect_saved_memory WHAT: "am.dat" is a whole memory file as Lanescope saves it: the signature "AMv0.3",
+# then the packed size, and exactly that many bytes after the 11-byte header.
+expect_saved_memory() {
+    if [ ! -f am.dat ] || [ -L am.dat ]; then
+        fail "$1: no am.dat file"
+        return
+    fi
+    expect_eq "$1: signature" "$(head -c 6 am.dat)" "AMv0.3"
+    local packed
+    packed=$(od -An -tu4 -j7 -N4 am.dat | tr -d ' ')
+    expect_eq "$1: size of am.dat" "$(stat -c %s am.dat)" $((11 + packed))
 }

@@ -1,0 +1,75 @@
+# Lanescope's memory file in a hostile folder. A working directory that its user cannot write: the run ends
+# normally without a message and the old "am.dat" stays as it was. "am.dat" that is a directory stays a
+# directory; a symbolic link is replaced by the saved file, never written through; a file that another
+# program replaces during the run is replaced whole by the run's own save at its end.
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+source "$here/video_cases.sh"
+
+make_video clip.avi --frames 12
+# A first run makes the memory file that the other cases start from.
+run Lanescope clip.avi
+expect_eq "first run: exit code" "$RC" 0
+expect_saved_memory "first run"
+cp am.dat first.dat
+
+# The working directory belongs to root and is not writable by others; for root, whom permissions do
+# not stop, the run is made as nobody, without an X server (no key is sent to it).
+mkdir locked
+cp clip.avi first.dat locked/
+cp first.dat locked/am.dat
+chmod 755 "$WORK" locked
+chmod 644 locked/clip.avi locked/first.dat locked/am.dat
+if [ "$(id -u)" -eq 0 ]; then
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups env QT_QPA_PLATFORM=offscreen)
+else
+    chmod 555 locked
+    as_user=()
+fi
+RC=0
+(cd locked && timeout -k 5 120 "${as_user[@]}" "$LANESCOPE" clip.avi >../out.txt 2>../err.txt </dev/null) || RC=$?
+chmod 755 locked
+expect_eq "locked folder: exit code" "$RC" 0
+cmp -s locked/am.dat first.dat || fail "locked folder: am.dat changed"
+expect_eq "locked folder: entries" "$(ls locked | tr '\n' ' ')" "am.dat clip.avi first.dat "
+no_sanitizer_report "locked folder"
+if grep -v -e XDG_RUNTIME_DIR -e propagateSizeHints err.txt | grep -q .; then
+    fail "locked folder: a message on standard error"
+fi
+
+# am.dat as a directory.
+rm am.dat
+mkdir -p am.dat/inside
+run Lanescope clip.avi
+expect_eq "am.dat a directory: exit code" "$RC" 0
+[ -d am.dat/inside ] || fail "am.dat a directory: the directory is gone"
+rmdir am.dat/inside am.dat
+
+# am.dat as a symbolic link to a file elsewhere, and a dangling one.
+mkdir elsewhere
+echo keep >elsewhere/target.dat
+ln -s elsewhere/target.dat am.dat
+run Lanescope clip.avi
+expect_eq "am.dat a link: exit code" "$RC" 0
+expect_eq "am.dat a link: the target" "$(cat elsewhere/target.dat)" keep
+[ ! -L am.dat ] || fail "am.dat a link: still a link"
+expect_saved_memory "am.dat a link"
+rm am.dat
+ln -s elsewhere/created.dat am.dat
+run Lanescope clip.avi
+expect_eq "am.dat a dangling link: exit code" "$RC" 0
+[ ! -e elsewhere/created.dat ] || fail "am.dat a dangling link: written through"
+expect_saved_memory "am.dat a dangling link"
+
+# Replaced by another program while the run plays a longer video; the run's own save replaces it whole.
+make_video long.avi --frames 150
+cp first.dat am.dat
+start Lanescope long.avi
+wait_window || true
+printf 'AMv0.3\0\0\0\0\0' >replacement.dat
+mv replacement.dat am.dat
+wait_exit 200
+expect_eq "replaced during the run: exit code" "$RC" 0
+expect_saved_memory "replaced during the run"
+expect_eq "leftover files" "$(ls | grep -c '^am\.dat\.')" 0
+finish
