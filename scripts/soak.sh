@@ -48,9 +48,30 @@ rss_of() {
     awk '/^VmRSS:/ {print $2}' /proc/"$1"/status 2>/dev/null || echo 0
 }
 
+# pick PID DISPLAY XAUTHORITY K FRAME: the K-th pick: a key, then a click into "Result" (window
+# coordinates that keep the 100 x 100 rectangle inside the frame), repeated until the video moves again.
+pick() {
+    local pid=$1 k=$4 wid key=t before tries
+    export DISPLAY=$2 XAUTHORITY=$3
+    wid=$(xdotool search --name '^Result$' 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] || return 0
+    [ "$k" -ge 2 ] && key=n
+    xdotool key --window "$wid" "$key" 2>/dev/null || true
+    sleep 1
+    before=$(frame_of "$pid")
+    for tries in 1 2 3 4 5; do
+        xdotool mousemove --window "$wid" $((60 + 40 * k)) 100 2>/dev/null || true
+        sleep 0.5
+        xdotool click --window "$wid" 1 2>/dev/null || true
+        sleep 2
+        [ "$(frame_of "$pid")" -gt "$before" ] && break
+    done
+    echo "Lanescope: picked an object ($key, $tries click(s)) at frame ~$5"
+}
+
 # soak NAME: runs NAME over the video, samples it every half second, prints and checks the figures.
 soak() {
-    local name=$1 exe pid frame rss started picks=0 wid
+    local name=$1 exe pid frame rss started picks=0
     exe=${LANESCOPE_SOAK_EXE:-$build/src/$name/$name}
     rm -f am.dat
     local marks=(1000 10000 20000) at=() rss_at=()
@@ -81,20 +102,10 @@ soak() {
             fi
         done
         # Lanescope: pick and train an object at frames ~2 000, 4 000, 6 000 and 8 000, the last two under
-        # new types.
+        # new types (n enters pick mode too). One key per pick: Qt hands one event to each key poll, so a
+        # second key could arrive after the click and leave the program picking.
         if [ "$name" = Lanescope ] && [ "$picks" -lt 4 ] && [ "$frame" -ge $((2000 * (picks + 1))) ]; then
-            wid=$(DISPLAY=$display XAUTHORITY=$xauthority xdotool search --name '^Result$' 2>/dev/null | head -n 1 || true)
-            if [ -n "$wid" ]; then
-                if [ "$picks" -ge 2 ]; then
-                    DISPLAY=$display XAUTHORITY=$xauthority xdotool key --window "$wid" n 2>/dev/null || true
-                fi
-                DISPLAY=$display XAUTHORITY=$xauthority xdotool key --window "$wid" t 2>/dev/null || true
-                sleep 0.3
-                DISPLAY=$display XAUTHORITY=$xauthority xdotool mousemove --window "$wid" $((120 + 90 * picks)) 200 2>/dev/null || true
-                sleep 0.3
-                DISPLAY=$display XAUTHORITY=$xauthority xdotool click --window "$wid" 1 2>/dev/null || true
-                echo "$name: picked an object at frame ~$frame"
-            fi
+            pick "$pid" "$display" "$xauthority" "$picks" "$frame"
             picks=$((picks + 1))
         fi
         sleep 0.5
