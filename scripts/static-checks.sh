@@ -16,7 +16,8 @@ echo "=== clang-tidy"
 # Only the project's own files: the compile database lists nothing else, and the header filter of
 # .clang-tidy keeps OpenCV's and GoogleTest's headers out.
 run-clang-tidy -p "$build" -j 2 -quiet "$root/(src|tools|tests|bench)/" >"$build/clang-tidy.txt" 2>&1 || true
-if grep -E '(warning|error):' "$build/clang-tidy.txt" | sort -u | tee "$build/clang-tidy-findings.txt" | grep -q .; then
+# run-clang-tidy colours its output; the list of findings is plain text.
+if sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.txt" | grep -E '(warning|error):' | sort -u | tee "$build/clang-tidy-findings.txt" | grep -q .; then
     echo "clang-tidy: $(wc -l <"$build/clang-tidy-findings.txt") findings (details in $build/clang-tidy.txt)"
     status=1
 else
