@@ -17,7 +17,10 @@ echo "=== clang-tidy"
 # .clang-tidy keeps OpenCV's and GoogleTest's headers out.
 run-clang-tidy -p "$build" -j 2 -quiet "$root/(src|tools|tests|bench)/" >"$build/clang-tidy.txt" 2>&1 || true
 # run-clang-tidy colours its output; the list of findings is plain text.
-if sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.txt" | grep -E '(warning|error):' | sort -u | tee "$build/clang-tidy-findings.txt" | grep -q .; then
+sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.txt" | { grep -E '(warning|error):' || true; } | sort -u \
+    >"$build/clang-tidy-findings.txt"
+if [ -s "$build/clang-tidy-findings.txt" ]; then
+    cat "$build/clang-tidy-findings.txt"
     echo "clang-tidy: $(wc -l <"$build/clang-tidy-findings.txt") findings (details in $build/clang-tidy.txt)"
     status=1
 else
