@@ -2,9 +2,9 @@
 # Soak test of both programs: each plays 21 000 frames of synthetic 640 x 480 traffic in a virtual display
 # while its resident memory (VmRSS) is sampled; prints the figures at about frames 1 000, 10 000 and
 # 20 000 and fails when the last exceeds the first by more than LANESCOPE_SOAK_GROWTH_KB (default 20480).
-# Lanescope is taught several objects while it runs: at set frames the script presses t (and n for a new
-# type) and clicks into "Result", the way a user picks an object. Not part of the test suite; takes about
-# half an hour or more on two cores (Lanescope's tracking dominates). Run from anywhere:
+# Lanescope is taught four objects while it runs: at set frames the script presses t (n for a new type)
+# and clicks into "Result", the way a user picks an object. Not part of the test suite; takes about 20
+# minutes on two cores (4 to make the video once, 6 to 8 for each program). Run from anywhere:
 #   bash scripts/soak.sh
 # Work files (the 1 GB video, am.dat, logs) stay in build/soak/.
 #   LANESCOPE_SOAK_PROGRAMS  which programs, in order (default "Quadfinder Lanescope")
