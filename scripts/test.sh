@@ -10,6 +10,7 @@ bash "$root/scripts/setup.sh"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 
 started=$(date +%s)
+passed=0
 for kind in Release Sanitize; do
     if [ "$kind" = Release ]; then
         dir="$root/build"
@@ -21,8 +22,11 @@ for kind in Release Sanitize; do
     echo "=== $kind build in $dir"
     cmake -S "$root" -B "$dir" -G Ninja "${options[@]}" >/dev/null
     cmake --build "$dir" -j2
-    (cd "$dir" && ctest --output-on-failure -j2)
+    (cd "$dir" && ctest --output-on-failure -j2) | tee "$dir/ctest.log"
+    # ctest's own summary: "100% tests passed, 0 tests failed out of N"
+    passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log")))
 done
 echo "=== Fuzzers"
 LANESCOPE_FUZZ_SECONDS=${LANESCOPE_FUZZ_SECONDS:-30} bash "$root/scripts/run-fuzzers.sh"
 echo "=== Both builds and the fuzzers passed in $(($(date +%s) - started)) s"
+echo "tests: $passed passed, 0 failed"

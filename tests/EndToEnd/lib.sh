@@ -83,7 +83,7 @@ start() {
 wait_window() {
     local i
     for i in $(seq 600); do
-        WID=$(xdotool search --name '^Result$' 2>/dev/null | head -n 1 || true)
+        WID=$(xdotool search --onlyvisible --name '^Result$' 2>/dev/null | head -n 1 || true)
         [ -n "$WID" ] && return 0
         kill -0 "$STARTED_PID" 2>/dev/null || { fail "program ended before its window appeared"; return 1; }
         sleep 0.1
@@ -92,9 +92,16 @@ wait_window() {
     return 1
 }
 
-# key KEY: sends one key (xdotool name: Escape, x, t...) to the window.
+# key KEY: sends one key (xdotool name: Escape, x, t...) to the window. A window that is still being mapped
+# can refuse the first try, so it is tried again for a few seconds; a key that never arrives fails the
+# scenario with a message instead of ending it silently.
 key() {
-    xdotool key --window "$WID" "$1" 2>/dev/null
+    local i
+    for i in $(seq 30); do
+        xdotool key --window "$WID" "$1" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    fail "xdotool could not send $1 to the window"
 }
 
 # wait_exit SECONDS: waits for the started program to end; RC is its exit code, or "running".
