@@ -2,6 +2,7 @@
 // bytes outside ASCII and empty arguments. Nothing is written past the buffers, and a command line is
 // either taken whole or refused with one line.
 
+#include "ParsedCommandLine.h"
 #include "VideoFrontEnd.h"
 
 #include <gtest/gtest.h>
@@ -15,41 +16,18 @@ namespace {
 const char* const TOO_LONG = "Command line too long: the arguments may hold at most 255 characters.\n";
 const char* const AVI_ONLY = "AVI files are processing only!\n\n";
 
-/* ParseCommandLine over copies of the words (argv[0] first) with what it printed on standard output. */
-struct Parse
-{
-    std::vector<std::vector<char>> words;
-    std::vector<char*> argv;
-    std::string printed;
-    bool ok = false;
-    CvVideoFrontEnd fe;
-
-    explicit Parse(const std::vector<std::string>& args, const char* help = CV_FE_QUADFINDER_HELP)
-    {
-        words.emplace_back(std::vector<char>{'Q', '\0'});
-        for (const std::string& a : args)
-            words.emplace_back(a.c_str(), a.c_str() + a.size() + 1);
-        for (auto& w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        testing::internal::CaptureStdout();
-        ok = ParseCommandLine(fe, static_cast<int>(words.size()), argv.data(), help);
-        printed = testing::internal::GetCapturedStdout();
-    }
-};
-
 } // namespace
 
 TEST(HostileCommandLine, LongArgumentsAreTakenWholeOrRefused)
 {
     const std::string name255 = std::string(251, 'A') + ".AVI";
-    Parse fits({name255});
+    ParsedCommandLine fits({name255});
     EXPECT_TRUE(fits.ok);
     EXPECT_EQ(fits.printed, "");
     EXPECT_EQ(fits.fe.joinedArgs, std::string(251, 'a') + ".avi") << "the first argument is lower-cased";
     EXPECT_EQ(std::strlen(fits.fe.joinedArgs), 255u);
 
-    Parse longer({"a" + name255});
+    ParsedCommandLine longer({"a" + name255});
     EXPECT_FALSE(longer.ok);
     EXPECT_EQ(longer.printed, TOO_LONG);
     EXPECT_STREQ(longer.fe.joinedArgs, "") << "nothing of a refused command line is kept";
@@ -58,12 +36,12 @@ TEST(HostileCommandLine, LongArgumentsAreTakenWholeOrRefused)
     const std::string huge(10000, 'z');
     for (const auto& args :
          {std::vector<std::string>{huge + ".avi"}, {"clip.avi", huge}, {"3", huge + "/r"}}) {
-        Parse p(args);
+        ParsedCommandLine p(args);
         EXPECT_FALSE(p.ok);
         EXPECT_EQ(p.printed, TOO_LONG);
         EXPECT_EQ(std::memchr(p.fe.joinedArgs, '\0', sizeof p.fe.joinedArgs), p.fe.joinedArgs);
     }
-    Parse hugeOther({huge});
+    ParsedCommandLine hugeOther({huge});
     EXPECT_FALSE(hugeOther.ok);
     EXPECT_EQ(hugeOther.printed, AVI_ONLY) << "a name that is no AVI file is refused for that first";
 }
@@ -73,11 +51,11 @@ TEST(HostileCommandLine, ManyArgumentsAreJoinedWithinTheBuffer)
     // 5 + 250 one-character arguments make 255 characters; one more is refused.
     std::vector<std::string> args{"a.avi"};
     args.insert(args.end(), 250, "x");
-    Parse fits(args);
+    ParsedCommandLine fits(args);
     EXPECT_TRUE(fits.ok);
     EXPECT_EQ(fits.fe.joinedArgs, "a.avi" + std::string(250, 'x'));
     args.push_back("x");
-    Parse over(args);
+    ParsedCommandLine over(args);
     EXPECT_FALSE(over.ok);
     EXPECT_EQ(over.printed, TOO_LONG);
 
@@ -85,13 +63,13 @@ TEST(HostileCommandLine, ManyArgumentsAreJoinedWithinTheBuffer)
     std::vector<std::string> empties{"clip.avi"};
     empties.insert(empties.end(), 100000, "");
     empties.push_back("/r");
-    Parse many(empties);
+    ParsedCommandLine many(empties);
     EXPECT_TRUE(many.ok);
     EXPECT_STREQ(many.fe.joinedArgs, "clip.avi/r");
     EXPECT_TRUE(many.fe.writeResult);
     EXPECT_FALSE(many.fe.cameraSource);
 
-    Parse device({"5", "", ""});
+    ParsedCommandLine device({"5", "", ""});
     EXPECT_TRUE(device.ok);
     EXPECT_TRUE(device.fe.cameraSource);
     EXPECT_EQ(device.fe.deviceNumber, 0) << "with further arguments, even empty ones, the device is 0";
@@ -100,7 +78,7 @@ TEST(HostileCommandLine, ManyArgumentsAreJoinedWithinTheBuffer)
 TEST(HostileCommandLine, BytesOutsideAsciiAreKeptAndNeverTakenForDigits)
 {
     // Lower-casing touches A to Z only: UTF-8 and Latin-1 bytes pass through unchanged.
-    Parse utf8({"Str\xC3\x84\xC3\x9F"
+    ParsedCommandLine utf8({"Str\xC3\x84\xC3\x9F"
                 "E.AVI",
                 "/r"});
     EXPECT_TRUE(utf8.ok);
@@ -112,11 +90,11 @@ TEST(HostileCommandLine, BytesOutsideAsciiAreKeptAndNeverTakenForDigits)
 
     // Bytes above 127 are not digits (superscript two, Arabic-Indic digits in UTF-8, 0xFF).
     for (const char* word : {"\xB2", "\xD9\xA3", "\xFF", "\x80.mpg"}) {
-        Parse p({word});
+        ParsedCommandLine p({word});
         EXPECT_FALSE(p.ok) << word;
         EXPECT_EQ(p.printed, AVI_ONLY);
     }
-    Parse control({"\x01\x1b[2J.avi"});
+    ParsedCommandLine control({"\x01\x1b[2J.avi"});
     EXPECT_TRUE(control.ok);
     EXPECT_STREQ(control.fe.joinedArgs, "\x01\x1b[2j.avi")
         << "only A to Z change, even in an escape sequence";
@@ -124,21 +102,21 @@ TEST(HostileCommandLine, BytesOutsideAsciiAreKeptAndNeverTakenForDigits)
 
 TEST(HostileCommandLine, EmptyArgumentsNameNoSource)
 {
-    Parse empty({""});
+    ParsedCommandLine empty({""});
     EXPECT_FALSE(empty.ok);
     EXPECT_EQ(empty.printed, AVI_ONLY);
     EXPECT_FALSE(empty.fe.defaultUsed) << "an empty argument is not the absent one";
 
-    Parse emptyFirst({"", "clip.avi"});
+    ParsedCommandLine emptyFirst({"", "clip.avi"});
     EXPECT_FALSE(emptyFirst.ok);
     EXPECT_EQ(emptyFirst.printed, AVI_ONLY);
 
-    Parse emptyAfter({"clip.avi", ""});
+    ParsedCommandLine emptyAfter({"clip.avi", ""});
     EXPECT_TRUE(emptyAfter.ok);
     EXPECT_STREQ(emptyAfter.fe.joinedArgs, "clip.avi");
     EXPECT_FALSE(emptyAfter.fe.writeResult);
 
-    Parse emptyAfterHelp({"/?", ""});
+    ParsedCommandLine emptyAfterHelp({"/?", ""});
     EXPECT_FALSE(emptyAfterHelp.ok) << "\"/?\" prints the help only when it is the one argument";
     EXPECT_EQ(emptyAfterHelp.printed, AVI_ONLY);
 }

@@ -4,6 +4,7 @@
 // nothing.
 
 #include "MemoryFile.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,46 +25,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-typedef std::vector<unsigned char> Bytes;
-
-/* A fresh directory for one test, removed with everything in it at the end. */
-struct Folder
-{
-    fs::path path;
-    Folder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "hostileXXXXXX").string();
-        path = mkdtemp(&pattern[0]);
-    }
-    ~Folder()
-    {
-        fs::permissions(path, fs::perms::owner_all);
-        fs::remove_all(path);
-    }
-    std::string operator/(const char* name) const { return (path / name).string(); }
-    /* Names of every entry in the directory, sorted. */
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-};
-
-Bytes ReadAll(const std::string& name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& name, const Bytes& bytes)
-{
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 /* A memory trained often enough on a textured 640 x 480 frame that its bases survive the save's pruning. */
 void Train(CvAssociativeMemory& m, uint64_t seed)
 {
@@ -136,7 +97,7 @@ template <typename Body> int AsUnprivilegedUser(Body body, std::string* printed)
 
 TEST(HostileFolder, AWorkingDirectoryThatCannotBeWrittenKeepsTheOldFile)
 {
-    Folder folder;
+    TempFolder folder;
     const std::string name = folder / "am.dat";
     CvAssociativeMemory old, trained;
     old.Create(100, 100, 0);
@@ -179,7 +140,7 @@ TEST(HostileFolder, AWorkingDirectoryThatCannotBeWrittenKeepsTheOldFile)
 
 TEST(HostileFolder, ADirectoryNamedAmDatIsNeitherReadNorReplaced)
 {
-    Folder folder;
+    TempFolder folder;
     const std::string name = folder / "am.dat";
     fs::create_directory(name);
     WriteAll(name + "/inside", Bytes{'k', 'e', 'e', 'p'});
@@ -199,7 +160,7 @@ TEST(HostileFolder, ADirectoryNamedAmDatIsNeitherReadNorReplaced)
 
 TEST(HostileFolder, SymbolicLinksAreReplacedNeverWrittenThrough)
 {
-    Folder folder, elsewhere;
+    TempFolder folder, elsewhere;
     const std::string name = folder / "am.dat";
     CvAssociativeMemory m;
     Train(m, 5);
@@ -238,7 +199,7 @@ TEST(HostileFolder, SymbolicLinksAreReplacedNeverWrittenThrough)
 
 TEST(HostileFolder, AFileReplacedByAnotherRunIsReplacedWholeInTurn)
 {
-    Folder folder;
+    TempFolder folder;
     const std::string name = folder / "am.dat";
     CvAssociativeMemory ours, theirs;
     Train(ours, 6);

@@ -1,4 +1,5 @@
 #include "MemoryFile.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,45 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-typedef std::vector<unsigned char> Bytes;
-
-/* A fresh directory for one test, removed with everything in it at the end. */
-struct TempDir
-{
-    fs::path path;
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "memfileXXXXXX").string();
-        path = mkdtemp(&pattern[0]);
-    }
-    ~TempDir()
-    {
-        fs::permissions(path, fs::perms::owner_all);
-        fs::remove_all(path);
-    }
-    std::string operator/(const char* name) const { return (path / name).string(); }
-    /* Names of every entry in the directory. */
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path))
-            names.push_back(e.path().filename().string());
-        return names;
-    }
-};
-
-Bytes ReadAll(const std::string& name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& name, const Bytes& bytes)
-{
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 uint32_t U32(const Bytes& b, size_t at)
 {
     return static_cast<uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16)) |
@@ -100,7 +62,7 @@ std::string Load(CvAssociativeMemory& m, const std::string& name, bool* read)
 
 TEST(MemoryFile, RootOnlyAndFirstRunFilesWithTheLoadReport)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string name = dir / "am.dat";
     CvAssociativeMemory fresh;
     fresh.Create(100, 100, 0);
@@ -134,7 +96,7 @@ TEST(MemoryFile, RootOnlyAndFirstRunFilesWithTheLoadReport)
 
 TEST(MemoryFile, SaveLoadSaveGivesTheSameFileAndOldSignaturesAreRead)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string name = dir / "am.dat", copy = dir / "copy.dat";
     CvAssociativeMemory a;
     TrainStart(a, TexturedFrame(), 5); // 10 hits on every base: the prune keeps them
@@ -175,7 +137,7 @@ TEST(MemoryFile, SaveLoadSaveGivesTheSameFileAndOldSignaturesAreRead)
 
 TEST(MemoryFile, UnusableFilesGiveAFreshMemoryWithoutReport)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string name = dir / "am.dat";
     CvAssociativeMemory trained;
     TrainStart(trained, TexturedFrame(), 5);
@@ -234,7 +196,7 @@ TEST(MemoryFile, UnusableFilesGiveAFreshMemoryWithoutReport)
 
 TEST(MemoryFile, AFailedSaveLeavesTheOldFileWhole)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string name = dir / "am.dat";
     const Bytes old = {'o', 'l', 'd'};
     CvAssociativeMemory m;
@@ -275,7 +237,7 @@ TEST(MemoryFile, AFailedSaveLeavesTheOldFileWhole)
 
 TEST(MemoryFile, ASymbolicLinkIsReplacedNotFollowed)
 {
-    TempDir dir;
+    TempFolder dir;
     const std::string name = dir / "am.dat", target = dir / "elsewhere.dat";
     const Bytes old = {'k', 'e', 'e', 'p'};
     WriteAll(target, old);

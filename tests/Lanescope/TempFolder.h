@@ -1,0 +1,54 @@
+#pragma once
+// What the memory file tests share: a scratch folder per test and whole-file reads and writes.
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+typedef std::vector<unsigned char> Bytes;
+
+/* A fresh directory for one test, removed with everything in it at the end. */
+struct TempFolder
+{
+    std::filesystem::path path;
+    TempFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "memfileXXXXXX").string();
+        path = mkdtemp(&pattern[0]);
+    }
+    ~TempFolder()
+    {
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        std::filesystem::remove_all(path);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::string operator/(const char* name) const { return (path / name).string(); }
+    /* Names of every entry in the directory, sorted. */
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(path))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+/* The whole content of a file; empty when it cannot be read. */
+inline Bytes ReadAll(const std::string& name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/* Replaces a file's content with bytes. */
+inline void WriteAll(const std::string& name, const Bytes& bytes)
+{
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
