@@ -11,7 +11,7 @@ make_video long.avi --frames 400
 settle() { sleep "${1:-1}"; }
 # The program takes one key per cycle and a key that arrives while another waits is lost, so keys are
 # sent no faster than a cycle of the build under test runs, with room for a busy machine.
-if ldd "$LANESCOPE" | grep -q libasan; then KEY_DELAY=120; else KEY_DELAY=40; fi
+if ldd "$LANESCOPE" | grep libasan >/dev/null; then KEY_DELAY=120; else KEY_DELAY=40; fi
 # keys KEY COUNT: sends KEY COUNT times.
 keys() { xdotool key --window "$WID" --repeat "$2" --delay "$KEY_DELAY" "$1" 2>/dev/null; }
 mouse() { xdotool mousemove --window "$WID" "$1" "$2" 2>/dev/null; }
