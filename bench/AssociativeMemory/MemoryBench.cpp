@@ -103,16 +103,27 @@ void BM_ExtractFeatures(benchmark::State& state)
 }
 BENCHMARK(BM_ExtractFeatures)->Arg(4)->Arg(16);
 
+/* Two random feature vectors of n values from a fixed seed. */
+struct FeaturePair
+{
+    std::vector<int16_t> a, b;
+    explicit FeaturePair(int n) : a(static_cast<size_t>(n)), b(a.size())
+    {
+        cv::RNG rng(3);
+        for (size_t k = 0; k < a.size(); k++) {
+            a[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
+            b[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
+        }
+    }
+};
+
 /* The distance of two level-3 vectors (225 values): the vectorised sum against the plain loop. */
 void BM_FeatureDistance(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    cv::RNG rng(3);
-    std::vector<int16_t> a(static_cast<size_t>(n)), b(a.size());
-    for (size_t k = 0; k < a.size(); k++) {
-        a[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
-        b[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
-    }
+    const FeaturePair v(n);
+    const std::vector<int16_t>& a = v.a;
+    const std::vector<int16_t>& b = v.b;
     for (auto _ : state) {
         benchmark::DoNotOptimize(a.data());
         benchmark::DoNotOptimize(AbsDiffSum(a.data(), b.data(), n));
@@ -123,12 +134,9 @@ BENCHMARK(BM_FeatureDistance)->Arg(9)->Arg(49)->Arg(225);
 void BM_FeatureDistancePlain(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    cv::RNG rng(3);
-    std::vector<int16_t> a(static_cast<size_t>(n)), b(a.size());
-    for (size_t k = 0; k < a.size(); k++) {
-        a[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
-        b[k] = static_cast<int16_t>(rng.uniform(-32767, 32768));
-    }
+    const FeaturePair v(n);
+    const std::vector<int16_t>& a = v.a;
+    const std::vector<int16_t>& b = v.b;
     for (auto _ : state) {
         benchmark::DoNotOptimize(a.data());
         uint64_t sum = 0;
