@@ -69,11 +69,8 @@ int TraceLevels(const IplImage* grey, CvMemStorage* storage)
 {
     IplImage* work = cvCreateImage(cvGetSize(grey), IPL_DEPTH_8U, 1);
     int contourCount = 0;
-    for (int level = 0; level < 7; level++) {
-        if (level == 0)
-            cvAdaptiveThreshold(grey, work, 255, CV_ADAPTIVE_THRESH_MEAN_C, CV_THRESH_BINARY, 17, 2.0);
-        else
-            cvThreshold(grey, work, 82 + 12 * level, 255, CV_THRESH_BINARY);
+    for (int level = 0; level < CV_SQUARE_LEVELS; level++) {
+        BinariseSquareLevel(grey, work, level);
         CvSeq* contours = nullptr;
         contourCount += cvFindContours(work, storage, &contours, sizeof(CvContour), CV_RETR_LIST,
                                        CV_CHAIN_APPROX_SIMPLE, cvPoint(0, 0));

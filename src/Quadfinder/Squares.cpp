@@ -8,7 +8,6 @@
 namespace {
 
 // Threshold levels: level 0 is the adaptive one, level l > 0 thresholds at 82 + 12 l (94 ... 154).
-const int thresholdLevels = 7;
 const int adaptiveBlockSize = 17;
 const double adaptiveParameter = 2.0;
 
@@ -55,8 +54,9 @@ bool IsSquare(const CvSeq* polygon)
     return s < maxCornerCosine;
 }
 
-/* Binarises grey into work at one threshold level. */
-void Binarise(const IplImage* grey, IplImage* work, int level)
+} // namespace
+
+void BinariseSquareLevel(const IplImage* grey, IplImage* work, int level)
 {
     if (level == 0)
         cvAdaptiveThreshold(grey, work, 255, CV_ADAPTIVE_THRESH_MEAN_C, CV_THRESH_BINARY, adaptiveBlockSize,
@@ -64,8 +64,6 @@ void Binarise(const IplImage* grey, IplImage* work, int level)
     else
         cvThreshold(grey, work, 82 + 12 * level, 255, CV_THRESH_BINARY);
 }
-
-} // namespace
 
 double CornerCosine(CvPoint a, CvPoint b, CvPoint c)
 {
@@ -79,8 +77,8 @@ CvSeq* FindSquares(const IplImage* grey, CvMemStorage* storage)
 {
     IplImage* work = cvCreateImage(cvGetSize(grey), IPL_DEPTH_8U, 1);
     CvSeq* squares = cvCreateSeq(0, sizeof(CvSeq), sizeof(CvPoint), storage);
-    for (int level = 0; level < thresholdLevels; level++) {
-        Binarise(grey, work, level);
+    for (int level = 0; level < CV_SQUARE_LEVELS; level++) {
+        BinariseSquareLevel(grey, work, level);
         CvSeq* contours = nullptr;
         cvFindContours(work, storage, &contours, sizeof(CvContour), CV_RETR_LIST, CV_CHAIN_APPROX_SIMPLE,
                        cvPoint(0, 0));
