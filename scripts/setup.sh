@@ -7,6 +7,8 @@ packages=(
     cmake ninja-build g++ clang            # tool chain
     libclang-rt-14-dev                     # libFuzzer and the sanitizer runtimes for clang
     libopencv-dev                          # OpenCV 4.6 with its CMake package
+    libopencv-contrib-dev                  # KCF, CSRT and MOSSE: the trackers Lanescope is measured against
+    opencv-doc                             # real street videos (vtest.avi, Megamind.avi) for benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool                     # virtual display and input for the end-to-end tests
     ffmpeg                                 # ffprobe and x11grab for checking videos and taking screenshots
