@@ -204,6 +204,7 @@ struct CvAssociativeMemory
     CvMat* source;           /* view of the current source image; NULL until a successful SetImage */
     CvMat* integral;         /* CV_32SC1 integral image of the source, (rows + 1) x (cols + 1) */
     int32_t prunedBaseCount; /* baseCount right after the last pruning pass */
+    int32_t keptData;        /* data of the base the last Read reached, kept when the pass after it pruned */
 
     /* Makes the storage and the empty lists; the memory still has to be created. */
     CvAssociativeMemory();

@@ -40,11 +40,18 @@ bool CheckAccess(const CvAssociativeMemory& m, CvRect area, const char* func, co
     return true;
 }
 
-/* Counts one access; every CV_AM_PRUNE_PERIOD accesses the tree is pruned if it changed since last time. */
-void AccessStep(CvAssociativeMemory& m)
+/* Counts one access; every CV_AM_PRUNE_PERIOD accesses the tree is pruned if it changed since last time.
+   data is Read's data output, if any: it is moved to a copy that the pass cannot delete. */
+void AccessStep(CvAssociativeMemory& m, int** data = NULL)
 {
     m.context.accessCount++;
     if (m.context.accessCount % CV_AM_PRUNE_PERIOD == 0 && m.context.baseCount != m.prunedBaseCount) {
+        // The pass may delete the very base whose data Read has just handed out; the caller then reads
+        // the same value from the memory itself, valid until the next Read or Write.
+        if (data && *data) {
+            m.keptData = **data;
+            *data = &m.keptData;
+        }
         m.root->Prune();
         m.prunedBaseCount = m.context.baseCount;
     }
@@ -115,7 +122,7 @@ bool CvAssociativeMemory::Read(CvRect area, CvRect* foundArea, int** data, uint6
         *probability = score * 4.656612875245797e-10; // score / (2^31 - 1)
     if (foundArea)
         *foundArea = found;
-    AccessStep(*this);
+    AccessStep(*this, data);
     return context.matched != 0;
 }
 

@@ -3,8 +3,8 @@
 //
 // OpenCV 4 ends every cvError by throwing cv::Exception, after calling the handler installed with
 // cv::redirectError, if any. The memory and the tracker report and then return without effect, and the
-// programs keep running after a report, so the exception is absorbed here and the report printed to
-// standard error as OpenCV's own handler words it.
+// programs keep running after a report, so the exception is absorbed here and, unless such a handler took
+// the report, printed to standard error as OpenCV's own handler words it.
 
 /* Reports status/func/msg at file:line through cvError, then returns. */
 void cvReportError(int status, const char* func, const char* msg, const char* file, int line);

@@ -225,8 +225,12 @@ TEST(Training, AccessStepPrunesOnlyAtItsPeriodAndOnlyAfterChanges)
     m.context.accessCount = CV_AM_PRUNE_PERIOD - 2;
     m.Read(cvRect(100, 60, 100, 100));
     EXPECT_EQ(m.context.baseCount, 4);
-    // The access that reaches the period prunes and remembers the count.
-    m.Read(cvRect(100, 60, 100, 100));
+    // The access that reaches the period prunes and remembers the count. The data address it hands out
+    // must outlive the pass, which deletes the very base it was read from.
+    int* data = NULL;
+    m.Read(cvRect(100, 60, 100, 100), NULL, &data);
+    ASSERT_TRUE(data != NULL);
+    EXPECT_EQ(*data, type);
     EXPECT_EQ(m.context.accessCount, CV_AM_PRUNE_PERIOD);
     EXPECT_EQ(m.context.baseCount, 1);
     EXPECT_EQ(m.prunedBaseCount, 1);

@@ -42,5 +42,11 @@ TEST(ErrorReport, ReportsThroughOpenCvAndReturns)
     EXPECT_EQ(reports[0].msg, "Null pointer");
     EXPECT_NE(reports[0].file.find("ErrorReportTest.cpp"), std::string::npos);
     EXPECT_EQ(reports[1].status, CV_BadImageSize);
-    EXPECT_NE(printed.find("Incorrect size interest area"), std::string::npos) << printed;
+    EXPECT_EQ(printed, "") << "the installed handler had the reports: printed once, not twice";
+
+    // Without a handler of the caller's, the report is printed.
+    testing::internal::CaptureStderr();
+    CV_REPORT(CV_BadImageSize, "CvAssociativeMemory::Write", "Incorrect size interest area");
+    const std::string unhandled = testing::internal::GetCapturedStderr();
+    EXPECT_NE(unhandled.find("Incorrect size interest area"), std::string::npos) << unhandled;
 }
