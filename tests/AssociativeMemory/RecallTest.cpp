@@ -1,6 +1,7 @@
 // Recall on real pixels: a textured object trained once in a synthetic frame, then read around its place,
 // at other scales, after it moved and over other textures. What follows from the memory's arithmetic is
-// asserted; how well it recognises is measured and printed.
+// asserted exactly; how well it recognises is printed and held to floors a little below what the memory
+// does today (the data are made from fixed seeds), so that a change that loses recognition fails here.
 #include "CvAssociativeMemory.h"
 #include "TestSupport.h"
 
@@ -88,6 +89,11 @@ TEST_F(Recall, TrainedPlaceAndItsNeighbourhood)
                     ring.Add(memory, cvRect(270 + dx, 190 + dy, 100, 100));
         if (ring.recognised == ring.reads && widest == radius - 2)
             widest = radius;
+        if (radius >= 2 && radius <= 6)
+            EXPECT_GE(ring.Rate(), 0.75) << "offset " << radius << " px";
+        // A view is recognised only near where it was taught: far off, the window holds another picture.
+        if (radius >= 10)
+            EXPECT_EQ(ring.recognised, 0) << "offset " << radius << " px";
         std::printf("[recall] offset %2d px: %3d of %3d recognised (%.0f %%), mean confidence %.3f\n", radius,
                     ring.recognised, ring.reads, 100.0 * ring.Rate(), ring.MeanConfidence());
     }
@@ -109,6 +115,9 @@ TEST_F(Recall, OtherScales)
                     "confidence %.3f)\n",
                     side, exact.recognised ? "recognised" : "missed", around.recognised, around.reads,
                     around.MeanConfidence());
+        // Only some scales meet the trained grids well enough; those must stay recognised around the place.
+        if (side == 125 || side == 200)
+            EXPECT_GE(around.recognised, 20) << "object and window at " << side << " px";
     }
     // A 100-pixel object read with windows of other sizes centred on it.
     SetFrame(memory, trainedFrame);
@@ -147,6 +156,8 @@ TEST_F(Recall, MovedObject)
     std::printf("[recall] moved onto another background: %d of %d windows within 8 px recognised (mean "
                 "confidence %.3f); old place %s\n",
                 near.recognised, near.reads, near.MeanConfidence(), old.recognised ? "recognised" : "empty");
+    EXPECT_GE(near.recognised, 12);
+    EXPECT_EQ(old.recognised, 0) << "the old place now shows only the other background";
 }
 
 TEST_F(Recall, OtherTextures)
@@ -161,11 +172,11 @@ TEST_F(Recall, OtherTextures)
                 scan.Add(memory, cvRect(x, y, 100, 100));
         std::printf("[recall] texture %3u without the object: %d of %d windows recognised (%.2f %%)\n",
                     static_cast<unsigned>(seed), scan.recognised, scan.reads, 100.0 * scan.Rate());
+        EXPECT_EQ(scan.recognised, 0) << "false recognitions on texture " << seed;
     }
     const cv::Mat flat(480, 640, CV_8UC1, cv::Scalar(90));
     SetFrame(memory, flat);
-    std::printf("[recall] uniform frame: %s\n",
-                memory.Read(cvRect(100, 100, 100, 100)) ? "recognised" : "missed");
+    EXPECT_FALSE(memory.Read(cvRect(100, 100, 100, 100))) << "a uniform frame holds no contrast to match";
 }
 
 TEST(RecallMany, SeveralObjectsAndTypes)
@@ -209,7 +220,9 @@ TEST(RecallMany, SeveralObjectsAndTypes)
     for (int ring = 0; ring < 5; ring++)
         std::printf("[recall] %d objects, offset %d px: %.0f %% recognised with the right type\n", objects,
                     2 * ring, 100.0 * ringRight[ring] / ringReads[ring]);
-    EXPECT_EQ(missed + wrong + right, objects);
+    EXPECT_EQ(wrong, 0) << "a recognised object is never taken for another type";
+    EXPECT_GE(right, 5);
+    EXPECT_GE(ringRight[1], ringReads[1] / 2) << "2 px off the trained place";
 
     // The same objects, each alone in a memory of its own.
     int alone = 0;
@@ -222,4 +235,5 @@ TEST(RecallMany, SeveralObjectsAndTypes)
     }
     std::printf("[recall] the same %d objects trained alone: %d recognised at the trained place\n", objects,
                 alone);
+    EXPECT_GE(alone, 8);
 }
