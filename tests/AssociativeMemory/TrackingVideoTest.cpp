@@ -101,11 +101,13 @@ TEST(TrackingVideo, TaughtVehicleIsFollowedTheSameWayEveryRun)
     ASSERT_EQ(first.reports.size(), second.reports.size());
     for (size_t k = 0; k < first.reports.size(); k++)
         ASSERT_EQ(first.reports[k], second.reports[k]) << "frame " << k;
-    EXPECT_EQ(first.onVehicle, second.onVehicle);
-    EXPECT_EQ(first.tracked, frames - static_cast<int>(picks.size()));
-    EXPECT_LE(first.iouSum, first.onVehicle);
-    // Sanity, not a target: the taught vehicle is found at least now and then.
-    EXPECT_GT(first.onVehicle, 0);
+    // Bounds a little below what the tracker does today (144 of 145 frames, 148 of 149 with one pick,
+    // mean IoU 0.595 with its 85 x 85 box on vehicles of 80-120 px, nothing elsewhere).
+    for (const VideoRun* run : {&first, &once}) {
+        EXPECT_GE(run->onVehicle, run->tracked * 9 / 10);
+        EXPECT_GE(run->iouSum, 0.5 * run->onVehicle) << "mean IoU of the track on the vehicle";
+        EXPECT_EQ(run->falseTracks, 0) << "type-1 tracks away from the taught vehicle";
+    }
 }
 
 } // namespace

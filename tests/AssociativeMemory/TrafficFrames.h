@@ -3,29 +3,22 @@
 // a vehicle as a 100 x 100 selection.
 
 #include "CvAssociativeMemory.h"
+#include "GreyPipeline.h"
 #include "TrafficScene.h"
 
 #include <opencv2/core.hpp>
-#include <opencv2/imgproc/imgproc_c.h>
 
 #include <algorithm>
 #include <vector>
 
-/* Frame k of scene turned into the grey working image: grey, low values to zero, equalised, eroded by a
-   2 x 2 element, Gaussian 5 x 5 with sigma 5. */
+/* Frame k of scene turned into the grey working image by Lanescope's own pipeline. */
 inline void RenderGrey(const TrafficScene& scene, int k, cv::Mat& grey)
 {
     cv::Mat bgr;
     scene.Render(k, bgr);
     grey.create(bgr.rows, bgr.cols, CV_8UC1);
     IplImage src = cvIplImage(bgr), dst = cvIplImage(grey);
-    cvCvtColor(&src, &dst, CV_BGR2GRAY);
-    cvThreshold(&dst, &dst, 10.0, 0.0, CV_THRESH_TOZERO);
-    cvEqualizeHist(&dst, &dst);
-    IplConvKernel* element = cvCreateStructuringElementEx(2, 2, 0, 0, CV_SHAPE_RECT, NULL);
-    cvErode(&dst, &dst, element, 1);
-    cvReleaseStructuringElement(&element);
-    cvSmooth(&dst, &dst, CV_GAUSSIAN, 5, 5, 5.0, 0.0);
+    PrepareGreyImage(&src, &dst);
 }
 
 /* The box of object id in frame k, or an empty rectangle when it is not visible. */
