@@ -26,7 +26,8 @@ bool SplitNumbers(const std::string& line, std::vector<double>& fields)
         const double value = std::strtod(begin, &end);
         while (*end == ' ' || *end == '\t' || *end == '\r')
             ++end;
-        if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(value))
+        // The whole field must be the number: a NUL byte inside it would otherwise end it early.
+        if (end == begin || end != begin + text.size() || errno == ERANGE || !std::isfinite(value))
             return false;
         fields.push_back(value);
         if (comma == std::string::npos)
