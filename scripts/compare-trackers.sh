@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures Lanescope against its peers on one synthetic traffic video of fixed seed (300 frames): Lanescope
 # taught by LanescopeTeacher on the first 100 frames and run without a window over the whole video with
-# "/r" (its tracks beside the recording), OpenCV's KCF and CSRT started from each vehicle's first true box,
+# "/r" (its tracks beside the recording), OpenCV's KCF and CSRT started from each vehicle's true box,
 # and the fixed-camera pipeline of MOG2 background subtraction with IoU association. Prints one table of
 # the measures on frames 101-300, which the teaching never saw.
 #   bash scripts/compare-trackers.sh [seed]          (default seed 5)
@@ -53,7 +53,8 @@ row CSRT traffic_csrt.txt "$(peer_ms csrt)"
 row MOG2+IoU traffic_mog2.txt "$(peer_ms mog2)"
 echo "ms/frame: Lanescope's whole run (start-up, decoding, recording) over the frame count; the peers' own"
 echo "work per frame without decoding, which took $(awk '$1 == "decoding" { print $2 }' peers.txt) ms/frame."
-echo "KCF and CSRT start from each vehicle's first true box and are never restarted; MOG2 needs a still camera."
+echo "KCF and CSRT start from each vehicle's true box once it is wholly in view, again at each passage;"
+echo "MOG2 needs a still camera and no first boxes."
 if [ $lanescope_ok = 0 ]; then
     echo "Lanescope gave no tracks (traffic_tracks.txt); its output:" >&2
     tail -n 20 lanescope.log >&2

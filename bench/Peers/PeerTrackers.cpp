@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -26,15 +27,22 @@ class SingleObjectPeer : public PeerMethod
   public:
     SingleObjectPeer(PeerKind trackerKind, const std::vector<MotBox>& truth) : kind(trackerKind)
     {
-        for (const MotBox& b : truth) {
-            const auto known = firstBoxes.find(b.id);
-            if (known == firstBoxes.end() || b.frame < known->second.frame)
-                firstBoxes[b.id] = b;
-        }
+        for (const MotBox& b : truth)
+            truthByFrame[b.frame].push_back(b);
     }
 
     std::vector<PeerBox> Follow(int frame, const cv::Mat& image) override
     {
+        const std::vector<MotBox>& now = Truth(frame);
+        const std::vector<MotBox>& before = Truth(frame - 1);
+        for (const MotBox& b : now)
+            if (std::none_of(before.begin(), before.end(), [&](const MotBox& p) { return p.id == b.id; })) {
+                // The object comes in anew: a tracker of its last passage has lost it when it went out.
+                started.erase(b.id);
+                running.erase(std::remove_if(running.begin(), running.end(),
+                                             [&](const Running& r) { return r.id == b.id; }),
+                              running.end());
+            }
         std::vector<PeerBox> boxes;
         const cv::Rect whole(0, 0, image.cols, image.rows);
         for (auto t = running.begin(); t != running.end();) {
@@ -46,18 +54,21 @@ class SingleObjectPeer : public PeerMethod
                 t = running.erase(t);
             }
         }
-        for (const auto& [id, first] : firstBoxes) {
-            const cv::Rect box = cv::Rect(first.box) & whole;
-            if (first.frame != frame || box.empty())
+        // A tracker starts on the whole object: once the true box no longer touches the frame's edge.
+        const cv::Rect inner(1, 1, image.cols - 2, image.rows - 2);
+        for (const MotBox& b : now) {
+            const cv::Rect box(b.box);
+            if (started.count(b.id) || (box & inner) != box || box.empty())
                 continue;
-            Running r{id, first.type, Create()};
+            started.insert(b.id);
+            Running r{b.id, b.type, Create()};
             try {
                 r.tracker->init(image, box);
             } catch (const cv::Exception&) {
-                continue; // too small or too close to the edge for this tracker: never started
+                continue; // too small for this tracker: never started
             }
             running.push_back(r);
-            boxes.push_back(PeerBox{id, box, first.type});
+            boxes.push_back(PeerBox{b.id, box, b.type});
         }
         return boxes;
     }
@@ -78,8 +89,16 @@ class SingleObjectPeer : public PeerMethod
     }
 
     PeerKind kind;
-    std::map<int, MotBox> firstBoxes; /* each object's first ground-truth box, by id */
-    std::vector<Running> running;     /* the trackers still following their objects */
+    const std::vector<MotBox>& Truth(int frame) const
+    {
+        static const std::vector<MotBox> none;
+        const auto f = truthByFrame.find(frame);
+        return f == truthByFrame.end() ? none : f->second;
+    }
+
+    std::map<int, std::vector<MotBox>> truthByFrame; /* the true boxes, by frame */
+    std::set<int> started;                           /* objects whose tracker was started in this passage */
+    std::vector<Running> running;                    /* the trackers still following their objects */
 };
 
 class BackgroundPeer : public PeerMethod

@@ -3,8 +3,9 @@
 // the frames of a video, as decoded (top-left origin), and names a box per object and frame.
 //
 //   - OpenCV's single-object trackers (KCF, CSRT), one per ground-truth object, each started from the
-//     object's box in the first frame where the ground truth shows it: what a user gets who points at every
-//     vehicle once.
+//     object's true box once it is wholly in view, again at each passage (a vehicle of the synthetic scene
+//     that drives out comes back in under the same id): what a user gets who points at every vehicle once
+//     as it comes into view.
 //   - The fixed-camera pipeline: MOG2 background subtraction, the foreground cleaned by opening and closing,
 //     connected components as boxes, each box given the identity of the live track it overlaps best
 //     (optimal assignment at IoU >= 0.3), new identities for the rest. It needs neither teaching nor
@@ -46,8 +47,9 @@ enum class PeerKind {
     Csrt /* discriminative correlation filter with channel and spatial reliability */
 };
 
-/* One tracker of kind per object of truth, started at the object's first box with the object's id and
-   class; a tracker stops when it reports a failure or its box leaves the frame by half. */
+/* One tracker of kind per object of truth, with the object's id and class, started in each span of frames
+   in which truth shows the object at its first true box clear of the frame's edge; a tracker stops when it
+   reports a failure or its box leaves the frame by half. */
 std::unique_ptr<PeerMethod> MakeSingleObjectPeer(PeerKind kind, const std::vector<MotBox>& truth);
 
 /* The fixed-camera pipeline; foreground blobs smaller than minArea pixels are left out. */
