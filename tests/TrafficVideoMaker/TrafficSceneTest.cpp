@@ -116,19 +116,43 @@ TEST(TrafficScene, WrittenVideoIsStoredUpsideDownWithItsBoxes)
     options.height = 120;
     const TrafficScene scene(options);
     const std::string base = testing::TempDir() + "scene_" + std::to_string(getpid());
-    ASSERT_TRUE(WriteSceneVideo(scene, base + ".avi", 4, 10.0, base + ".csv"));
+    ASSERT_TRUE(WriteSceneVideo(scene, base + ".avi", 4, 10.0, base + ".csv", base + "_gt.txt"));
 
     cv::VideoCapture video(base + ".avi");
     ASSERT_TRUE(video.isOpened());
-    cv::Mat stored, upright, rendered;
+    cv::Mat stored, upright, rendered, firstStored;
     int count = 0;
     while (video.read(stored)) {
         cv::flip(stored, upright, 0);
         scene.Render(count, rendered);
         EXPECT_LT(MeanDifference(upright, rendered), 8.0) << "frame " << count;
+        if (count == 0)
+            stored.copyTo(firstStored);
         ++count;
     }
     EXPECT_EQ(count, 4);
+
+    // The ground truth's first line boxes the first object where the file, as a player shows it, has it.
+    std::ifstream gt(base + "_gt.txt");
+    std::string gtLine;
+    ASSERT_TRUE(std::getline(gt, gtLine));
+    int frame, id, left, top, width, height, flag, type, visibility;
+    ASSERT_EQ(std::sscanf(gtLine.c_str(), "%d,%d,%d,%d,%d,%d,%d,%d,%d", &frame, &id, &left, &top, &width,
+                          &height, &flag, &type, &visibility),
+              9);
+    const SceneObject first = scene.Boxes(0).at(0);
+    EXPECT_EQ(frame, 1);
+    EXPECT_EQ(id, first.id);
+    EXPECT_EQ(type, first.id);
+    EXPECT_EQ(flag * visibility, 1);
+    cv::Mat object;
+    scene.Render(0, rendered);
+    cv::flip(rendered(first.box), object, 0);
+    // Small textured boxes lose much to the codec; the box must still fit better than one row off.
+    const double fit = MeanDifference(firstStored(cv::Rect(left, top, width, height)), object);
+    for (int off : {-1, 1})
+        EXPECT_LT(fit, MeanDifference(firstStored(cv::Rect(left, top + off, width, height)), object)) << off;
+    std::remove((base + "_gt.txt").c_str());
 
     std::ifstream csv(base + ".csv");
     std::string line;

@@ -201,10 +201,26 @@ std::vector<SceneObject> TrafficScene::Boxes(int frame) const
     return boxes;
 }
 
+bool WriteSceneGroundTruth(const TrafficScene& scene, const std::string& gtPath, int frameCount)
+{
+    std::FILE* gt = std::fopen(gtPath.c_str(), "w");
+    if (!gt)
+        return false;
+    const int height = scene.options.height;
+    for (int k = 0; k < frameCount; ++k)
+        for (const SceneObject& o : scene.Boxes(k))
+            // Rows y .. y+h-1 of the upright frame are rows H-y-h .. H-1-y of the stored one.
+            std::fprintf(gt, "%d,%d,%d,%d,%d,%d,1,%d,1\n", k + 1, o.id, o.box.x,
+                         height - o.box.y - o.box.height, o.box.width, o.box.height, o.id);
+    return std::fclose(gt) == 0;
+}
+
 bool WriteSceneVideo(const TrafficScene& scene, const std::string& aviPath, int frameCount, double fps,
-                     const std::string& csvPath)
+                     const std::string& csvPath, const std::string& gtPath)
 {
     if (frameCount < 0 || !(fps > 0))
+        return false;
+    if (!gtPath.empty() && !WriteSceneGroundTruth(scene, gtPath, frameCount))
         return false;
     cv::VideoWriter writer(aviPath, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), fps,
                            cv::Size(scene.options.width, scene.options.height), true);

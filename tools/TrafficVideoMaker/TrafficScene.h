@@ -10,7 +10,7 @@
 // Coordinates: Render and Boxes work in the programs' analysed coordinates, that is upright, row 0 at the
 // top of the picture, as the programs see a frame after they have turned it upside down. A video file
 // therefore stores each rendered frame upside down (cv::flip with code 0); WriteSceneVideo does that, and
-// its CSV of boxes is in the analysed coordinates like Boxes.
+// its CSV of boxes is in the analysed coordinates like Boxes, its ground truth in those of the file.
 //
 //     TrafficScene scene(TrafficSceneOptions{});   // 640 x 480 traffic
 //     cv::Mat frame;
@@ -82,6 +82,13 @@ class TrafficScene
 };
 
 /* Writes frameCount frames of scene to aviPath as Motion JPEG at fps, each stored upside down, and, unless
-   csvPath is empty, the boxes to csvPath with the header "frame,id,x,y,width,height". False on failure. */
+   csvPath is empty, the boxes to csvPath with the header "frame,id,x,y,width,height"; unless gtPath is
+   empty, also the ground truth of the video file to gtPath (see WriteSceneGroundTruth). False on failure. */
 bool WriteSceneVideo(const TrafficScene& scene, const std::string& aviPath, int frameCount, double fps,
-                     const std::string& csvPath);
+                     const std::string& csvPath, const std::string& gtPath = std::string());
+
+/* Writes the boxes of the first frameCount frames to gtPath as MOTChallenge ground truth,
+   "frame,id,left,top,width,height,1,class,1" with frames from 1 and boxes in the coordinates of the stored
+   (upside-down) file, as a player shows it; each object's id is its class, for every vehicle looks its own.
+   False on failure. */
+bool WriteSceneGroundTruth(const TrafficScene& scene, const std::string& gtPath, int frameCount);

@@ -1,4 +1,5 @@
-// TrafficVideoMaker: writes a synthetic video (Motion JPEG AVI) and the true boxes of its objects (CSV).
+// TrafficVideoMaker: writes a synthetic video (Motion JPEG AVI) and the true boxes of its objects (CSV, and
+// MOTChallenge ground truth in name_gt.txt).
 
 #include "TrafficScene.h"
 
@@ -14,7 +15,8 @@ static int Usage()
         "usage: TrafficVideoMaker [--squares] [--frames N] [--size WxH] [--fps F] [--seed S] "
         "[--noise SIGMA] [--csv FILE] output.avi\n"
         "  writes N frames (default 150) of 640x480 traffic at 25 fps, stored bottom-up, and the true\n"
-        "  boxes in the programs' upright coordinates to FILE (default: output.csv beside the video)\n");
+        "  boxes in the programs' upright coordinates to FILE (default: output.csv beside the video), and\n"
+        "  MOTChallenge ground truth in the video file's coordinates to output_gt.txt\n");
     return 2;
 }
 
@@ -52,17 +54,19 @@ int main(int argc, char** argv)
     }
     if (output.empty() || frames < 1 || options.width < 16 || options.height < 16 || !(fps > 0))
         return Usage();
-    if (!csvGiven) {
-        const std::size_t dot = output.rfind('.');
-        const std::size_t slash = output.rfind('/');
-        csv = (dot != std::string::npos && (slash == std::string::npos || dot > slash) ? output.substr(0, dot)
-                                                                                       : output) +
-              ".csv";
-    }
+    const std::size_t dot = output.rfind('.');
+    const std::size_t slash = output.rfind('/');
+    const std::string name = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                 ? output.substr(0, dot)
+                                 : output;
+    if (!csvGiven)
+        csv = name + ".csv";
+    const std::string gt = name + "_gt.txt";
 
     const TrafficScene scene(options);
-    if (!WriteSceneVideo(scene, output, frames, fps, csv)) {
-        std::fprintf(stderr, "TrafficVideoMaker: cannot write %s or %s\n", output.c_str(), csv.c_str());
+    if (!WriteSceneVideo(scene, output, frames, fps, csv, gt)) {
+        std::fprintf(stderr, "TrafficVideoMaker: cannot write %s, %s or %s\n", output.c_str(), csv.c_str(),
+                     gt.c_str());
         return 1;
     }
     return 0;
