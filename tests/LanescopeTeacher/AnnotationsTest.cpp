@@ -1,8 +1,8 @@
 // The two layouts of annotated boxes are told apart by their content and give the same box in the
 // programs' analysed coordinates; a file that mixes layouts or has a stray line is refused by its line.
 
-#include "../Lanescope/TempFolder.h"
 #include "Annotations.h"
+#include "../Lanescope/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -41,16 +41,16 @@ bool IsBlank(const std::string& line)
     return line.find_first_not_of(" \t\r") == std::string::npos;
 }
 
-/* Rounds a coordinate to a pixel, within what an int holds. */
+/* Rounds a coordinate to a pixel, kept within a range in which sums of coordinates fit an int. */
 int Pixel(double value)
 {
-    return int(std::lround(std::max(-1e9, std::min(1e9, value))));
+    return int(std::lround(std::max(-1e8, std::min(1e8, value))));
 }
 
 } // namespace
 
-bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource source, CvAnnotations& annotations,
-                     std::string& error)
+bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource source,
+                     CvAnnotations& annotations, std::string& error)
 {
     annotations = CvAnnotations();
     std::ifstream in(path);
@@ -87,8 +87,10 @@ bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource sour
             return false;
         }
         const int first = annotations.groundTruth ? 1 : 0;
-        if (v[0] != std::floor(v[0]) || v[0] < first || v[0] > 1e9 || v[1] != std::floor(v[1])) {
-            error = where + "frame and id must be whole numbers, frames counted from " + std::to_string(first);
+        if (v[0] != std::floor(v[0]) || v[0] < first || v[0] > 1e9 || v[1] != std::floor(v[1]) ||
+            std::fabs(v[1]) > 1e9) {
+            error =
+                where + "frame and id must be whole numbers, frames counted from " + std::to_string(first);
             return false;
         }
         if (annotations.groundTruth && v[6] == 0)
@@ -96,11 +98,16 @@ bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource sour
         const bool byClass = annotations.groundTruth && source == CvTypeSource::Class;
         const double type = byClass ? (v.size() > 7 ? v[7] : 1) : v[1];
         if (type != std::floor(type) || type < 1 || type > LAST_TYPE) {
-            error = where + (byClass ? "class " : "id ") + std::to_string(type) + " is not a type of 1 to " +
-                    std::to_string(LAST_TYPE);
+            std::ostringstream text;
+            text << where << (byClass ? "class " : "id ") << type << " is not a type of 1 to " << LAST_TYPE;
+            error = text.str();
             return false;
         }
         cv::Rect box(Pixel(v[2]), Pixel(v[3]), Pixel(v[4]), Pixel(v[5]));
+        if (box.width <= 0 || box.height <= 0) {
+            error = where + "a box needs a width and a height of at least one pixel";
+            return false;
+        }
         // Ground truth counts rows from the top of the file's picture; the programs analyse it upside down.
         if (annotations.groundTruth)
             box.y = frameHeight - box.y - box.height;

@@ -41,5 +41,5 @@ struct CvAnnotations
 
 /* Reads the boxes of path for a video whose frames are frameHeight rows high. False, with a reason in
    error, when the file cannot be read, holds no box, or has a line that is neither layout. */
-bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource source, CvAnnotations& annotations,
-                     std::string& error);
+bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource source,
+                     CvAnnotations& annotations, std::string& error);

@@ -17,8 +17,9 @@ const char* const USAGE =
     "usage: LanescopeTeacher video.avi boxes am.dat [--frames N] [--every K] [--passes P] [--ids 1,3,...]\n"
     "                        [--type class|id]\n"
     "  Teaches the objects annotated in boxes, in every K-th of the video's first N frames (default: all),\n"
-    "  as clicks on their centres would, then recalls them P times (default 4) so that what recognises\n"
-    "  them outlives the pruning before the save, and writes the memory to am.dat.\n"
+    "  as clicks on their centres would, then recalls them P times (default 4) through the windows of\n"
+    "  Lanescope's scan so that what recognises them outlives the pruning before the save, teaches again\n"
+    "  what the pruning left unrecognised, recalls P times more, and writes the memory to am.dat.\n"
     "  boxes is either TrafficVideoMaker's CSV (frame,id,x,y,width,height with a header, frames from 0)\n"
     "  or MOTChallenge ground truth (frame,id,left,top,width,height,flag,class,visibility, frames from 1,\n"
     "  boxes as a player shows the video; flag 0 boxes are left out); the file's content tells which.\n"
@@ -67,7 +68,8 @@ int main(int argc, char** argv)
             ok = ParseCount(value, 1, budget.every);
         else if (!std::strcmp(option, "--passes"))
             ok = ParseCount(value, 0, budget.passes);
-        else if (!std::strcmp(option, "--type") && (!std::strcmp(value, "class") || !std::strcmp(value, "id")))
+        else if (!std::strcmp(option, "--type") &&
+                 (!std::strcmp(value, "class") || !std::strcmp(value, "id")))
             source = !std::strcmp(value, "id") ? CvTypeSource::Track : CvTypeSource::Class;
         else if (!std::strcmp(option, "--ids")) {
             std::stringstream list(value);
@@ -122,6 +124,7 @@ int main(int argc, char** argv)
         return 1;
     }
     SaveMemoryFile(memory, memoryPath);
-    std::printf("taught %d areas; %d bases kept in %s\n", report.Taught(), memory.context.baseCount, memoryPath);
+    std::printf("taught %d areas, and %d again after pruning; %d bases kept in %s\n", report.Taught(),
+                report.retaught, memory.context.baseCount, memoryPath);
     return 0;
 }

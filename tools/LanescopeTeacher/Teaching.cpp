@@ -57,7 +57,8 @@ bool Teachable(const CvAnnotatedBox& b, const cv::Size& frame, const CvTeachingB
         return false;
     }
     // An object cut by the frame's edge would be learned from what is not there.
-    if (area.x < 0 || area.y < 0 || area.x + area.width > frame.width || area.y + area.height > frame.height) {
+    if (area.x < 0 || area.y < 0 || area.x + area.width > frame.width ||
+        area.y + area.height > frame.height) {
         if (tally)
             tally->outside++;
         return false;
@@ -69,7 +70,8 @@ bool Teachable(const CvAnnotatedBox& b, const cv::Size& frame, const CvTeachingB
 struct CvRecallContext
 {
     CvAssociativeMemory* memory;
-    std::vector<cv::Rect> boxes;
+    std::vector<const CvAnnotatedBox*> boxes; /* the frame's taught boxes */
+    std::vector<int> recognised;              /* per box, the windows over it that the memory recognised */
 };
 
 /* Reads a scanned window as the tracker's scan does, when it shows a taught object. */
@@ -77,13 +79,49 @@ void RecallWindow(CvRect window, void* context)
 {
     CvRecallContext& c = *static_cast<CvRecallContext*>(context);
     const cv::Rect w(window.x, window.y, window.width, window.height);
-    for (const cv::Rect& b : c.boxes) {
-        const double common = (w & b).area();
-        if (common >= CV_LS_RECALL_OVERLAP * (w.area() + b.area() - common)) {
-            c.memory->Read(window);
+    for (size_t i = 0; i < c.boxes.size(); i++) {
+        const cv::Rect& b = c.boxes[i]->box;
+        const cv::Rect both = w & b;
+        const double common = double(both.width) * both.height;
+        const double all = double(w.width) * w.height + double(b.width) * b.height - common;
+        if (common >= CV_LS_RECALL_OVERLAP * all) {
+            c.recognised[i] += c.memory->Read(window);
             return;
         }
     }
+}
+
+/* Writes the click area of b and reads it back, as a training frame does. */
+void TeachBox(CvAssociativeMemory& memory, const CvAnnotatedBox& b)
+{
+    const CvRect area = ClickArea(b.box);
+    memory.Write(area, &b.type);
+    memory.Read(area);
+}
+
+/* One recall pass over the taught frames; with reteach, a taught object that no window recognised is
+   taught again. Returns the number of areas taught again. */
+int RecallPass(CvAssociativeMemory& memory, const std::string& videoPath, const CvAnnotations& annotations,
+               const CvTeachingBudget& budget, bool reteach)
+{
+    int retaught = 0;
+    ForEachTaughtFrame(memory, videoPath, annotations, budget,
+                       [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
+                           CvRecallContext context{&memory, {}, {}};
+                           for (const CvAnnotatedBox& b : boxes)
+                               if (Teachable(b, frame, budget, NULL))
+                                   context.boxes.push_back(&b);
+                           if (context.boxes.empty())
+                               return;
+                           context.recognised.assign(context.boxes.size(), 0);
+                           memory.ScanImage(CvAMScanFunc{RecallWindow}, &context);
+                           for (size_t i = 0; reteach && i < context.boxes.size(); i++)
+                               if (!context.recognised[i]) {
+                                   TeachBox(memory, *context.boxes[i]);
+                                   retaught++;
+                               }
+                       });
+    return retaught;
 }
 
 } // namespace
@@ -102,35 +140,34 @@ bool OpenVideo(cv::VideoCapture& video, const std::string& videoPath)
     return video.open("file:" + videoPath, cv::CAP_FFMPEG) && video.isOpened();
 }
 
-bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath, const CvAnnotations& annotations,
-                    const CvTeachingBudget& budget, CvTeachingReport& report)
+bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
+                    const CvAnnotations& annotations, const CvTeachingBudget& budget,
+                    CvTeachingReport& report)
 {
     report = CvTeachingReport();
     memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
-    const bool read = ForEachTaughtFrame(
-        memory, videoPath, annotations, budget,
-        [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
-            for (const CvAnnotatedBox& b : boxes) {
-                CvTypeTally& tally = report.byType[b.type];
-                if (!Teachable(b, frame, budget, &tally))
-                    continue;
-                const CvRect area = ClickArea(b.box);
-                memory.Write(area, &b.type);
-                memory.Read(area);
-                tally.taught++;
-            }
-        });
-    // A taught base lives on only with the hits of recognising its object: the windows of the tracker's
-    // scan over each taught object read the memory again, as tracking the object would.
-    for (int pass = 0; read && pass < budget.passes; pass++)
+    const bool read =
         ForEachTaughtFrame(memory, videoPath, annotations, budget,
                            [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
-                               CvRecallContext context{&memory, {}};
-                               for (const CvAnnotatedBox& b : boxes)
-                                   if (Teachable(b, frame, budget, NULL))
-                                       context.boxes.push_back(b.box);
-                               if (!context.boxes.empty())
-                                   memory.ScanImage(CvAMScanFunc{RecallWindow}, &context);
+                               for (const CvAnnotatedBox& b : boxes) {
+                                   CvTypeTally& tally = report.byType[b.type];
+                                   if (Teachable(b, frame, budget, &tally)) {
+                                       TeachBox(memory, b);
+                                       tally.taught++;
+                                   }
+                               }
                            });
-    return read;
+    if (!read || budget.passes == 0)
+        return read;
+    // A taught base lives on only with the hits of recognising its object: the windows of the tracker's
+    // scan over each taught object read the memory again, as tracking the object would. Then the memory
+    // is pruned as the save will prune it, the objects it no longer recognises anywhere are taught again,
+    // and the passes give the new bases their hits.
+    for (int pass = 0; pass < budget.passes; pass++)
+        RecallPass(memory, videoPath, annotations, budget, false);
+    memory.root->Prune();
+    report.retaught = RecallPass(memory, videoPath, annotations, budget, true);
+    for (int pass = 0; pass < budget.passes; pass++)
+        RecallPass(memory, videoPath, annotations, budget, false);
+    return true;
 }

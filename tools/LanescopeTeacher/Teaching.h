@@ -33,15 +33,19 @@ struct CvTypeTally
 /* Teaching's outcome, by type. */
 struct CvTeachingReport
 {
-    std::map<int, CvTypeTally> byType;
+    std::map<int, CvTypeTally> byType; /* the tally of each type */
+    int retaught = 0;                  /* areas taught again after the pruning left them unrecognised */
+    /* The areas taught from the annotations, every type together. */
     int Taught() const;
 };
 
 /* Creates memory with the selection's size and teaches it the boxes of annotations on the frames of
-   videoPath within budget, then makes budget.passes recall passes over them. False when the video cannot
-   be opened. */
-bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath, const CvAnnotations& annotations,
-                    const CvTeachingBudget& budget, CvTeachingReport& report);
+   videoPath within budget. Unless budget.passes is 0 it then makes that many recall passes over them,
+   prunes the memory, teaches again what it no longer recognises, and makes the passes once more. False
+   when the video cannot be opened. */
+bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
+                    const CvAnnotations& annotations, const CvTeachingBudget& budget,
+                    CvTeachingReport& report);
 
 /* Opens videoPath as the programs do; the capture is not open when the file cannot be read. */
 bool OpenVideo(cv::VideoCapture& video, const std::string& videoPath);

@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         tracked++;
     }
     const TrackingScores s = ScoreTracks(truth, recorder.boxes, options);
-    std::printf("MOTA %.3f IDF1 %.3f ms %.2f bases %d\n", s.mota, s.idf1,
-                tracked ? ms / tracked : 0.0, memory.context.baseCount);
+    std::printf("MOTA %.3f IDF1 %.3f ms %.2f bases %d\n", s.mota, s.idf1, tracked ? ms / tracked : 0.0,
+                memory.context.baseCount);
     return 0;
 }
