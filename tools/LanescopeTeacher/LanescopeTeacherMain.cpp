@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -124,6 +125,14 @@ int main(int argc, char** argv)
         return 1;
     }
     SaveMemoryFile(memory, memoryPath);
+    // The save says nothing when it cannot write; a file of the size it writes tells that it did.
+    const uintmax_t saved = uintmax_t(CV_AM_FILE_HEADER) + 40u * (uintmax_t(memory.context.baseCount) + 1) +
+                            uintmax_t(memory.context.dataSize);
+    std::error_code failure;
+    if (std::filesystem::file_size(memoryPath, failure) != saved || failure) {
+        std::fprintf(stderr, "LanescopeTeacher: cannot write %s\n", memoryPath);
+        return 1;
+    }
     std::printf("taught %d areas, and %d again after pruning; %d bases kept in %s\n", report.Taught(),
                 report.retaught, memory.context.baseCount, memoryPath);
     return 0;
