@@ -47,4 +47,20 @@ expect_eq "first am.dat: packed size = 40 x (bases + 1) + data bytes ($bases bas
 expect_eq "second run: trained frames" "$(grep -vc 'red=-' second.txt)" 0
 expect_eq "second run: tracked frames" "$(grep -c 'time=1' second.txt)" 24
 expect_eq "second am.dat signature" "$(head -c 6 am.dat)" "AMv0.3"
+
+# LanescopeTeacher leaves an existing am.dat as it was when it teaches nothing (the one box's area reaches
+# outside the frame), names only the file it cannot read or write, and prints its usage on --help.
+cp am.dat kept.dat
+printf 'frame,id,x,y,width,height\n0,1,0,0,60,60\n' >edge.csv
+"$TEACHER" clip.avi edge.csv am.dat >out.txt 2>err.txt && fail "teacher: success though nothing was taught"
+cmp -s am.dat kept.dat || fail "teacher: am.dat replaced though nothing was taught"
+for missing in "none.avi edge.csv" "clip.avi none.csv"; do
+    "$TEACHER" $missing am.dat >out.txt 2>err.txt && fail "teacher $missing: success"
+    grep -q "cannot read .*none\." err.txt && ! grep -Eq "clip\.avi|edge\.csv" err.txt ||
+        fail "teacher $missing: not only the unread file is named: $(cat err.txt)"
+done
+"$TEACHER" clip.avi clip.csv nowhere/am.dat >out.txt 2>err.txt && fail "teacher: success though am.dat was not written"
+grep -q "cannot write nowhere/am.dat" err.txt || fail "teacher: the unwritten file is not named: $(cat err.txt)"
+"$TEACHER" --help >out.txt 2>err.txt || fail "teacher --help: exit code"
+grep -q '^usage: LanescopeTeacher' out.txt || fail "teacher --help: no usage"
 finish

@@ -1,120 +1,139 @@
-// LanescopeTeacher: trains an associative memory on the objects of a synthetic video the way Lanescope's
-// training frames do, and keeps it in a memory file that Lanescope then reads.
-//
-//   LanescopeTeacher video.avi boxes.csv am.dat [--frames N] [--every K] [--ids 1,3,...]
-//
-// video.avi and boxes.csv come from TrafficVideoMaker. For every K-th of the first N frames (default: all
-// frames, K = 1) each listed object (default: all) that is wholly inside the frame is taught under its id
-// as type: the frame is turned upside down, made grey by Lanescope's pipeline, and the 100 x 100 area
-// centred on the object's box is written and read back, as a click on it in pick mode would.
+// LanescopeTeacher: teaches an associative memory the annotated objects of a video, the way clicks on
+// their centres in Lanescope's pick mode would, and keeps it in a memory file that Lanescope then reads.
 
-#include "CvAssociativeMemory.h"
-#include "GreyPipeline.h"
-#include "LanescopeState.h"
+#include "Annotations.h"
 #include "MemoryFile.h"
+#include "Teaching.h"
 
-#include <opencv2/core.hpp>
-#include <opencv2/videoio.hpp>
-
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <map>
-#include <set>
+#include <filesystem>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
-struct Box
-{
-    int id;
-    cv::Rect rect;
-};
-
-/* The boxes of the CSV, by frame; empty when the file cannot be read. */
-std::map<int, std::vector<Box>> ReadBoxes(const char* path)
-{
-    std::map<int, std::vector<Box>> boxes;
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        int frame, id, x, y, w, h;
-        if (std::sscanf(line.c_str(), "%d,%d,%d,%d,%d,%d", &frame, &id, &x, &y, &w, &h) == 6)
-            boxes[frame].push_back(Box{id, cv::Rect(x, y, w, h)});
-    }
-    return boxes;
-}
+const char* const USAGE =
+    "usage: LanescopeTeacher video.avi boxes am.dat [--frames N] [--every K] [--passes P] [--ids 1,3,...]\n"
+    "                        [--type class|id]\n"
+    "  Teaches the objects annotated in boxes, in every K-th of the video's first N frames (default: all),\n"
+    "  as clicks on their centres would, then recalls them P times (default 4) through the windows of\n"
+    "  Lanescope's scan so that what recognises them outlives the pruning before the save, teaches again\n"
+    "  what the pruning left unrecognised, recalls P times more, and writes the memory to am.dat.\n"
+    "  boxes is either TrafficVideoMaker's CSV (frame,id,x,y,width,height with a header, frames from 0)\n"
+    "  or MOTChallenge ground truth (frame,id,left,top,width,height,flag,class,visibility, frames from 1,\n"
+    "  boxes as a player shows the video; flag 0 boxes are left out); the file's content tells which.\n"
+    "  --type: a ground-truth box is taught as the type of its class (default) or of its track id.\n"
+    "  --ids: teach only the objects of these ids.\n";
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: LanescopeTeacher video.avi boxes.csv am.dat [--frames N] [--every K] "
-                         "[--ids 1,3,...]\n");
+    std::fputs(USAGE, stderr);
     return 2;
+}
+
+/* A whole number of at least low from text; false when text is anything else. */
+bool ParseCount(const char* text, int low, int& value)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end || v < low || v > (1 << 30))
+        return false;
+    value = int(v);
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; i++)
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
     if (argc < 4)
         return Usage();
-    int frames = 1 << 30, every = 1;
-    std::set<int> ids;
-    for (int i = 4; i < argc; i++) {
+    CvTeachingBudget budget;
+    CvTypeSource source = CvTypeSource::Class;
+    for (int i = 4; i < argc; i += 2) {
         if (i + 1 >= argc)
             return Usage();
-        if (!std::strcmp(argv[i], "--frames"))
-            frames = std::atoi(argv[++i]);
-        else if (!std::strcmp(argv[i], "--every"))
-            every = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--ids")) {
-            std::stringstream list(argv[++i]);
+        const char* option = argv[i];
+        const char* value = argv[i + 1];
+        bool ok = true;
+        if (!std::strcmp(option, "--frames"))
+            ok = ParseCount(value, 1, budget.frames);
+        else if (!std::strcmp(option, "--every"))
+            ok = ParseCount(value, 1, budget.every);
+        else if (!std::strcmp(option, "--passes"))
+            ok = ParseCount(value, 0, budget.passes);
+        else if (!std::strcmp(option, "--type") &&
+                 (!std::strcmp(value, "class") || !std::strcmp(value, "id")))
+            source = !std::strcmp(value, "id") ? CvTypeSource::Track : CvTypeSource::Class;
+        else if (!std::strcmp(option, "--ids")) {
+            std::stringstream list(value);
             std::string id;
-            while (std::getline(list, id, ','))
-                ids.insert(std::atoi(id.c_str()));
+            int number = 0;
+            while (ok && std::getline(list, id, ','))
+                if ((ok = ParseCount(id.c_str(), 0, number)))
+                    budget.ids.insert(number);
         } else
+            ok = false;
+        if (!ok)
             return Usage();
     }
-    const std::map<int, std::vector<Box>> boxes = ReadBoxes(argv[2]);
-    cv::VideoCapture video(std::string("file:") + argv[1], cv::CAP_FFMPEG);
-    if (!video.isOpened() || boxes.empty()) {
-        std::fprintf(stderr, "cannot read %s or %s\n", argv[1], argv[2]);
+    const char* videoPath = argv[1];
+    const char* boxesPath = argv[2];
+    const char* memoryPath = argv[3];
+
+    cv::VideoCapture video;
+    if (!OpenVideo(video, videoPath)) {
+        std::fprintf(stderr, "LanescopeTeacher: cannot read the video %s\n", videoPath);
         return 1;
     }
+    CvAnnotations annotations;
+    std::string error;
+    if (!ReadAnnotations(boxesPath, int(video.get(cv::CAP_PROP_FRAME_HEIGHT)), source, annotations, error)) {
+        std::fprintf(stderr, "LanescopeTeacher: %s\n", error.c_str());
+        return 1;
+    }
+    video.release();
 
     CvAssociativeMemory memory;
-    memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
-    cv::Mat frame, grey;
-    int taught = 0;
-    for (int k = 0; k < frames && video.read(frame); k++) {
-        if (k % every != 0 || !boxes.count(k))
-            continue;
-        cv::flip(frame, frame, 0);
-        grey.create(frame.size(), CV_8UC1);
-        IplImage frameIpl = cvIplImage(frame), greyIpl = cvIplImage(grey);
-        PrepareGreyImage(&frameIpl, &greyIpl);
-        memory.SetImage(&greyIpl);
-        for (const Box& b : boxes.at(k)) {
-            if (!ids.empty() && !ids.count(b.id))
-                continue;
-            const CvRect area = cvRect(b.rect.x + b.rect.width / 2 - CV_LS_SELECTION_WIDTH / 2,
-                                       b.rect.y + b.rect.height / 2 - CV_LS_SELECTION_HEIGHT / 2,
-                                       CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT);
-            // Objects cut by the frame's edge are left out: their visible part is not what they look like.
-            if (area.x < 0 || area.y < 0 || area.x + area.width > frame.cols ||
-                area.y + area.height > frame.rows)
-                continue;
-            memory.Write(area, &b.id);
-            memory.Read(area);
-            taught++;
-        }
+    CvTeachingReport report;
+    if (!TeachFromVideo(memory, videoPath, annotations, budget, report)) {
+        std::fprintf(stderr, "LanescopeTeacher: cannot read the video %s\n", videoPath);
+        return 1;
     }
-    SaveMemoryFile(memory, argv[3]);
-    std::printf("taught %d areas; %d bases kept in %s\n", taught, memory.context.baseCount, argv[3]);
+    for (const auto& t : report.byType)
+        std::printf("Type%d: taught %d areas, skipped %d outside the frame and %d too small\n", t.first,
+                    t.second.taught, t.second.outside, t.second.tooSmall);
+    if (report.Taught() == 0) {
+        std::fprintf(stderr, "LanescopeTeacher: no annotated area could be taught; %s is left as it was\n",
+                     memoryPath);
+        return 1;
+    }
+    // The save prunes the same way; pruning first tells whether anything of the teaching would be kept.
+    memory.root->Prune();
+    if (memory.context.baseCount <= 1) {
+        std::fprintf(stderr,
+                     "LanescopeTeacher: no taught base was used often enough to be kept (teach more frames "
+                     "or passes); %s is left as it was\n",
+                     memoryPath);
+        return 1;
+    }
+    SaveMemoryFile(memory, memoryPath);
+    // The save says nothing when it cannot write; a file of the size it writes tells that it did.
+    const uintmax_t saved = uintmax_t(CV_AM_FILE_HEADER) + 40u * (uintmax_t(memory.context.baseCount) + 1) +
+                            uintmax_t(memory.context.dataSize);
+    std::error_code failure;
+    if (std::filesystem::file_size(memoryPath, failure) != saved || failure) {
+        std::fprintf(stderr, "LanescopeTeacher: cannot write %s\n", memoryPath);
+        return 1;
+    }
+    std::printf("taught %d areas, and %d again after pruning; %d bases kept in %s\n", report.Taught(),
+                report.retaught, memory.context.baseCount, memoryPath);
     return 0;
 }

@@ -1,0 +1,50 @@
+// The two layouts of annotated boxes are told apart by their content and give the same box in the
+// programs' analysed coordinates; a file that mixes layouts or has a stray line is refused by its line.
+
+#include "Annotations.h"
+#include "../Lanescope/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string WriteText(const TempFolder& folder, const char* name, const char* text)
+{
+    std::ofstream(folder / name) << text;
+    return folder / name;
+}
+
+} // namespace
+
+TEST(Annotations, LayoutsAreToldApartByContent)
+{
+    TempFolder folder;
+    // Frame 4 counted from 0 is frame 5 of ground truth; row 30 of the analysed 480-row frame is row
+    // 480 - 30 - 80 = 370 of the file's picture. The flag-0 box is left out.
+    const std::string csv = WriteText(folder, "boxes.csv", "frame,id,x,y,width,height\n4,7,10,30,100,80\n");
+    const std::string gt =
+        WriteText(folder, "gt.txt", "5, 7, 10.2, 369.6, 100, 80, 1, 2, 1\n\n5,8,0,0,60,60,0,2,1\n");
+    CvAnnotations maker, truth, byTrack;
+    std::string error;
+    ASSERT_TRUE(ReadAnnotations(csv, 480, CvTypeSource::Class, maker, error)) << error;
+    ASSERT_TRUE(ReadAnnotations(gt, 480, CvTypeSource::Class, truth, error)) << error;
+    ASSERT_TRUE(ReadAnnotations(gt, 480, CvTypeSource::Track, byTrack, error)) << error;
+    EXPECT_FALSE(maker.groundTruth);
+    EXPECT_TRUE(truth.groundTruth);
+    for (const CvAnnotations* a : {&maker, &truth, &byTrack}) {
+        ASSERT_EQ(a->byFrame.size(), 1u);
+        ASSERT_EQ(a->byFrame.count(4), 1u);
+        ASSERT_EQ(a->byFrame.at(4).size(), 1u);
+        EXPECT_EQ(a->byFrame.at(4)[0].box, cv::Rect(10, 30, 100, 80));
+    }
+    EXPECT_EQ(maker.byFrame.at(4)[0].type, 7);
+    EXPECT_EQ(truth.byFrame.at(4)[0].type, 2);
+    EXPECT_EQ(byTrack.byFrame.at(4)[0].type, 7);
+
+    const std::string mixed = WriteText(folder, "mixed.txt", "1,1,0,0,10,10,1,1,1\n2,1,0,0,10,10\n");
+    EXPECT_FALSE(ReadAnnotations(mixed, 480, CvTypeSource::Class, truth, error));
+    EXPECT_NE(error.find("mixed.txt line 2"), std::string::npos) << error;
+    const std::string stray = WriteText(folder, "stray.csv", "frame,id,x,y,width,height\n0,1,0,0,9,9\nend\n");
+    EXPECT_FALSE(ReadAnnotations(stray, 480, CvTypeSource::Class, maker, error));
+    EXPECT_NE(error.find("stray.csv line 3"), std::string::npos) << error;
+}

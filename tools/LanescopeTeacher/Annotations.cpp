@@ -1,0 +1,121 @@
+#include "Annotations.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+/* Number of values on a line of the maker's layout. */
+const int MAKER_VALUES = 6;
+/* Fewest values on a ground-truth line: up to the flag. */
+const int GROUND_TRUTH_VALUES = 7;
+/* Lanescope's types are Type1 to Type256. */
+const int LAST_TYPE = 256;
+
+/* Splits line at its commas into numbers; false when a field is not a number. */
+bool ParseValues(const std::string& line, std::vector<double>& values)
+{
+    values.clear();
+    std::stringstream fields(line);
+    std::string field;
+    while (std::getline(fields, field, ',')) {
+        const char* text = field.c_str();
+        char* end = nullptr;
+        errno = 0;
+        const double value = std::strtod(text, &end);
+        while (*end == ' ' || *end == '\t' || *end == '\r')
+            end++;
+        if (end == text || *end || errno || !std::isfinite(value))
+            return false;
+        values.push_back(value);
+    }
+    return !values.empty();
+}
+
+bool IsBlank(const std::string& line)
+{
+    return line.find_first_not_of(" \t\r") == std::string::npos;
+}
+
+/* Rounds a coordinate to a pixel, kept within a range in which sums of coordinates fit an int. */
+int Pixel(double value)
+{
+    return int(std::lround(std::max(-1e8, std::min(1e8, value))));
+}
+
+} // namespace
+
+bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource source,
+                     CvAnnotations& annotations, std::string& error)
+{
+    annotations = CvAnnotations();
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::string line;
+    std::vector<double> v;
+    int layoutValues = 0; // the first data line's count decides the layout
+    for (int number = 1; std::getline(in, line); number++) {
+        if (IsBlank(line))
+            continue;
+        const std::string where = path + " line " + std::to_string(number) + ": ";
+        if (!ParseValues(line, v)) {
+            // The maker's header comes before any box; text anywhere else is not an annotation.
+            if (number == 1)
+                continue;
+            error = where + "not a line of numbers";
+            return false;
+        }
+        if (layoutValues == 0) {
+            layoutValues = int(v.size());
+            annotations.groundTruth = layoutValues >= GROUND_TRUTH_VALUES;
+            if (layoutValues != MAKER_VALUES && !annotations.groundTruth) {
+                error = where + "neither frame,id,x,y,width,height nor frame,id,left,top,width,height,flag,"
+                                "class,visibility";
+                return false;
+            }
+        }
+        if (annotations.groundTruth ? int(v.size()) < GROUND_TRUTH_VALUES : int(v.size()) != MAKER_VALUES) {
+            error = where + std::to_string(v.size()) + " values where the file's first line has " +
+                    std::to_string(layoutValues);
+            return false;
+        }
+        const int first = annotations.groundTruth ? 1 : 0;
+        if (v[0] != std::floor(v[0]) || v[0] < first || v[0] > 1e9 || v[1] != std::floor(v[1]) ||
+            std::fabs(v[1]) > 1e9) {
+            error =
+                where + "frame and id must be whole numbers, frames counted from " + std::to_string(first);
+            return false;
+        }
+        if (annotations.groundTruth && v[6] == 0)
+            continue; // flag 0: the annotator marked the box as not to be used
+        const bool byClass = annotations.groundTruth && source == CvTypeSource::Class;
+        const double type = byClass ? (v.size() > 7 ? v[7] : 1) : v[1];
+        if (type != std::floor(type) || type < 1 || type > LAST_TYPE) {
+            std::ostringstream text;
+            text << where << (byClass ? "class " : "id ") << type << " is not a type of 1 to " << LAST_TYPE;
+            error = text.str();
+            return false;
+        }
+        cv::Rect box(Pixel(v[2]), Pixel(v[3]), Pixel(v[4]), Pixel(v[5]));
+        if (box.width <= 0 || box.height <= 0) {
+            error = where + "a box needs a width and a height of at least one pixel";
+            return false;
+        }
+        // Ground truth counts rows from the top of the file's picture; the programs analyse it upside down.
+        if (annotations.groundTruth)
+            box.y = frameHeight - box.y - box.height;
+        annotations.byFrame[int(v[0]) - first].push_back(CvAnnotatedBox{int(v[1]), int(type), box});
+    }
+    if (annotations.byFrame.empty()) {
+        error = path + " holds no box";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,173 @@
+#include "Teaching.h"
+
+#include "GreyPipeline.h"
+#include "LanescopeState.h"
+
+#include <vector>
+
+namespace {
+
+/* A scanned window recalls an object when it overlaps the object's box at least this much (intersection
+   over union): the windows whose detections would count as finding it. */
+const double CV_LS_RECALL_OVERLAP = 0.5;
+
+/* Calls teach(frameSize, boxes) for every taught frame, that frame handed to memory as the grey image
+   Lanescope makes of it. False when the video cannot be opened. */
+template <class Teach>
+bool ForEachTaughtFrame(CvAssociativeMemory& memory, const std::string& videoPath,
+                        const CvAnnotations& annotations, const CvTeachingBudget& budget, Teach teach)
+{
+    cv::VideoCapture video;
+    if (!OpenVideo(video, videoPath))
+        return false;
+    cv::Mat frame, grey;
+    for (int k = 0; k < budget.frames && video.read(frame); k++) {
+        const auto boxes = annotations.byFrame.find(k);
+        if (k % budget.every != 0 || boxes == annotations.byFrame.end() || frame.type() != CV_8UC3)
+            continue;
+        cv::flip(frame, frame, 0);
+        grey.create(frame.size(), CV_8UC1);
+        IplImage frameIpl = cvIplImage(frame), greyIpl = cvIplImage(grey);
+        PrepareGreyImage(&frameIpl, &greyIpl);
+        memory.SetImage(&greyIpl);
+        teach(frame.size(), boxes->second);
+    }
+    return true;
+}
+
+/* The selection a click on the box's centre would place. */
+CvRect ClickArea(const cv::Rect& box)
+{
+    return cvRect(box.x + box.width / 2 - CV_LS_SELECTION_WIDTH / 2,
+                  box.y + box.height / 2 - CV_LS_SELECTION_HEIGHT / 2, CV_LS_SELECTION_WIDTH,
+                  CV_LS_SELECTION_HEIGHT);
+}
+
+/* Whether b is taught in a frame of the given size; counts the reason in tally when it is not. */
+bool Teachable(const CvAnnotatedBox& b, const cv::Size& frame, const CvTeachingBudget& budget,
+               CvTypeTally* tally)
+{
+    if (!budget.ids.empty() && !budget.ids.count(b.id))
+        return false;
+    const CvRect area = ClickArea(b.box);
+    // Too little of such an area would show the object for the memory to know it again.
+    if (b.box.width < CV_LS_SELECTION_WIDTH / 2 && b.box.height < CV_LS_SELECTION_HEIGHT / 2) {
+        if (tally)
+            tally->tooSmall++;
+        return false;
+    }
+    // An object cut by the frame's edge would be learned from what is not there.
+    if (area.x < 0 || area.y < 0 || area.x + area.width > frame.width ||
+        area.y + area.height > frame.height) {
+        if (tally)
+            tally->outside++;
+        return false;
+    }
+    return true;
+}
+
+/* The taught boxes of one frame, handed through the scan to RecallWindow. */
+struct CvRecallContext
+{
+    CvAssociativeMemory* memory;
+    std::vector<const CvAnnotatedBox*> boxes; /* the frame's taught boxes */
+    std::vector<int> recognised;              /* per box, the windows over it that the memory recognised */
+};
+
+/* Reads a scanned window as the tracker's scan does, when it shows a taught object. */
+void RecallWindow(CvRect window, void* context)
+{
+    CvRecallContext& c = *static_cast<CvRecallContext*>(context);
+    const cv::Rect w(window.x, window.y, window.width, window.height);
+    for (size_t i = 0; i < c.boxes.size(); i++) {
+        const cv::Rect& b = c.boxes[i]->box;
+        const cv::Rect both = w & b;
+        const double common = double(both.width) * both.height;
+        const double all = double(w.width) * w.height + double(b.width) * b.height - common;
+        if (common >= CV_LS_RECALL_OVERLAP * all) {
+            c.recognised[i] += c.memory->Read(window);
+            return;
+        }
+    }
+}
+
+/* Writes the click area of b and reads it back, as a training frame does. */
+void TeachBox(CvAssociativeMemory& memory, const CvAnnotatedBox& b)
+{
+    const CvRect area = ClickArea(b.box);
+    memory.Write(area, &b.type);
+    memory.Read(area);
+}
+
+/* One recall pass over the taught frames; with reteach, a taught object that no window recognised is
+   taught again. Returns the number of areas taught again. */
+int RecallPass(CvAssociativeMemory& memory, const std::string& videoPath, const CvAnnotations& annotations,
+               const CvTeachingBudget& budget, bool reteach)
+{
+    int retaught = 0;
+    ForEachTaughtFrame(memory, videoPath, annotations, budget,
+                       [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
+                           CvRecallContext context{&memory, {}, {}};
+                           for (const CvAnnotatedBox& b : boxes)
+                               if (Teachable(b, frame, budget, NULL))
+                                   context.boxes.push_back(&b);
+                           if (context.boxes.empty())
+                               return;
+                           context.recognised.assign(context.boxes.size(), 0);
+                           memory.ScanImage(CvAMScanFunc{RecallWindow}, &context);
+                           for (size_t i = 0; reteach && i < context.boxes.size(); i++)
+                               if (!context.recognised[i]) {
+                                   TeachBox(memory, *context.boxes[i]);
+                                   retaught++;
+                               }
+                       });
+    return retaught;
+}
+
+} // namespace
+
+int CvTeachingReport::Taught() const
+{
+    int taught = 0;
+    for (const auto& t : byType)
+        taught += t.second.taught;
+    return taught;
+}
+
+bool OpenVideo(cv::VideoCapture& video, const std::string& videoPath)
+{
+    // The "file:" prefix keeps a name that looks like a stream address a plain file.
+    return video.open("file:" + videoPath, cv::CAP_FFMPEG) && video.isOpened();
+}
+
+bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
+                    const CvAnnotations& annotations, const CvTeachingBudget& budget,
+                    CvTeachingReport& report)
+{
+    report = CvTeachingReport();
+    memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
+    const bool read =
+        ForEachTaughtFrame(memory, videoPath, annotations, budget,
+                           [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
+                               for (const CvAnnotatedBox& b : boxes) {
+                                   CvTypeTally& tally = report.byType[b.type];
+                                   if (Teachable(b, frame, budget, &tally)) {
+                                       TeachBox(memory, b);
+                                       tally.taught++;
+                                   }
+                               }
+                           });
+    if (!read || budget.passes == 0)
+        return read;
+    // A taught base lives on only with the hits of recognising its object: the windows of the tracker's
+    // scan over each taught object read the memory again, as tracking the object would. Then the memory
+    // is pruned as the save will prune it, the objects it no longer recognises anywhere are taught again,
+    // and the passes give the new bases their hits.
+    for (int pass = 0; pass < budget.passes; pass++)
+        RecallPass(memory, videoPath, annotations, budget, false);
+    memory.root->Prune();
+    report.retaught = RecallPass(memory, videoPath, annotations, budget, true);
+    for (int pass = 0; pass < budget.passes; pass++)
+        RecallPass(memory, videoPath, annotations, budget, false);
+    return true;
+}
