@@ -1,13 +1,14 @@
 // SquareOutlineCheck: checks that Quadfinder's recording outlines the true boxes of a squares video in green,
 // and draws green nowhere else.
 //
-//   SquareOutlineCheck recorded.avi boxes.csv
+//   SquareOutlineCheck recorded.avi boxes.csv [squares.csv]
 //
 // boxes.csv is TrafficVideoMaker's CSV ("frame,id,x,y,width,height", in the programs' upright coordinates,
 // which are those of the recorded frames). Passes (exit 0) when the recording holds one frame per frame of
 // the CSV and, in every frame, green lies near nearly all of each box's border and hardly anywhere away from
 // the boxes. The recording is JPEG-compressed, so colours and edges are judged with margins. Prints what it
-// found either way.
+// found either way. Given Quadfinder's squares file, the squares it lists (frames from 1, rows of the video
+// file, which the recording shows upside down) take the place of the recording's green, frame by frame.
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -47,6 +48,24 @@ bool ReadBoxes(const char* path, std::map<int, std::vector<cv::Rect>>& boxes)
     return ok;
 }
 
+/* Reads a squares file, header skipped, into outlines by frame number from 0; false when it cannot be read. */
+bool ReadSquares(const char* path, std::map<int, std::vector<std::vector<cv::Point>>>& squares)
+{
+    std::FILE* file = std::fopen(path, "r");
+    if (!file)
+        return false;
+    char line[256];
+    bool ok = std::fgets(line, sizeof line, file) != nullptr;
+    int frame, position;
+    std::vector<cv::Point> p(4);
+    while (ok && std::fscanf(file, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &frame, &position, &p[0].x, &p[0].y,
+                             &p[1].x, &p[1].y, &p[2].x, &p[2].y, &p[3].x, &p[3].y) == 10)
+        squares[frame - 1].push_back(p);
+    ok = ok && std::feof(file);
+    std::fclose(file);
+    return ok;
+}
+
 /* Pure green after JPEG: clearly more green than red or blue. */
 cv::Mat GreenMask(const cv::Mat& frame)
 {
@@ -80,8 +99,13 @@ double Coverage(const cv::Mat& near, const cv::Rect& box)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: SquareOutlineCheck recorded.avi boxes.csv\n");
+    std::map<int, std::vector<std::vector<cv::Point>>> squares;
+    if (argc == 4 && !ReadSquares(argv[3], squares)) {
+        std::printf("FAIL: %s cannot be read\n", argv[3]);
+        return 1;
+    }
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: SquareOutlineCheck recorded.avi boxes.csv [squares.csv]\n");
         return 2;
     }
     std::map<int, std::vector<cv::Rect>> boxes;
@@ -103,7 +127,15 @@ int main(int argc, char** argv)
     double worstCoverage = 1.0;
     int worstCoverageFrame = 0;
     while (video.read(frame)) {
-        const cv::Mat green = GreenMask(frame);
+        cv::Mat green = GreenMask(frame);
+        if (argc == 4) {
+            green.setTo(0);
+            for (std::vector<cv::Point> square : squares[count]) {
+                for (cv::Point& p : square)
+                    p.y = frame.rows - 1 - p.y;
+                cv::polylines(green, square, true, 255, 3);
+            }
+        }
         cv::Mat near;
         cv::dilate(green, near, nearElement);
         cv::Mat stray = green.clone();
@@ -140,7 +172,7 @@ int main(int argc, char** argv)
                 "most stray green %d px (frame %d)\n",
                 count, expected, boxCount, 100 * worstCoverage, worstCoverageFrame, worstStray,
                 worstStrayFrame);
-    if (count != expected) {
+    if (count != expected || (!squares.empty() && squares.rbegin()->first >= count)) {
         std::printf("FAIL: frame count\n");
         return 1;
     }
