@@ -36,8 +36,8 @@ void RecordTrack(CvTracksFile& tracks, int type, const CvAMObjectInfo& info, con
         return;
     const CvRect r = info.rect;
     // Rows [y, y + height) of the upside-down frame are rows [H - y - height, H - y) of the file's frame.
-    std::fprintf(tracks.out.file, "%" PRIu64 ",%" PRIu64 ",%d,%d,%d,%d,%.6g,%d,-1,-1\n", tracks.frameNumber, id,
-                 r.x, tracks.frameHeight - r.y - r.height, r.width, r.height, info.confidence, type);
+    std::fprintf(tracks.out.file, "%" PRIu64 ",%" PRIu64 ",%d,%d,%d,%d,%.6g,%d,-1,-1\n", tracks.frameNumber,
+                 id, r.x, tracks.frameHeight - r.y - r.height, r.width, r.height, info.confidence, type);
 }
 
 } // namespace

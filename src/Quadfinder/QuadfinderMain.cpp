@@ -2,8 +2,8 @@
 
 #include "FilmPosition.h"
 #include "SquareSearchImage.h"
-#include "SquaresFile.h"
 #include "Squares.h"
+#include "SquaresFile.h"
 #include "VideoFrontEnd.h"
 
 int main(int argc, char** argv)

@@ -253,7 +253,8 @@ int Tracks(const char* path, const char* tracksPath)
             failures++;
         }
     }
-    std::printf("boxes up to frame %zu in %zu recorded frames, %d failures\n", boxes.size() - 1, i - 1, failures);
+    std::printf("boxes up to frame %zu in %zu recorded frames, %d failures\n", boxes.size() - 1, i - 1,
+                failures);
     return failures == 0 && boxes.size() <= i ? 0 : 1;
 }
 

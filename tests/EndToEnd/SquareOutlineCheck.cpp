@@ -48,7 +48,7 @@ bool ReadBoxes(const char* path, std::map<int, std::vector<cv::Rect>>& boxes)
     return ok;
 }
 
-/* Reads a squares file, header skipped, into outlines by frame number from 0; false when it cannot be read. */
+/* Reads a squares file, header skipped, into outlines by frame number from 0; false if it cannot be read. */
 bool ReadSquares(const char* path, std::map<int, std::vector<std::vector<cv::Point>>>& squares)
 {
     std::FILE* file = std::fopen(path, "r");
