@@ -48,22 +48,23 @@ bool ReadBoxes(const char* path, std::map<int, std::vector<cv::Rect>>& boxes)
     return ok;
 }
 
-/* Reads a squares file, header skipped, into outlines by frame number from 0; false if it cannot be read. */
-bool ReadSquares(const char* path, std::map<int, std::vector<std::vector<cv::Point>>>& squares)
+/* Quadfinder's squares file, by frame number from 0 and turned upside down as the recording is. */
+std::map<int, std::vector<std::vector<cv::Point>>> ReadSquares(const char* path, int rows)
 {
+    std::map<int, std::vector<std::vector<cv::Point>>> squares;
     std::FILE* file = std::fopen(path, "r");
-    if (!file)
-        return false;
-    char line[256];
-    bool ok = std::fgets(line, sizeof line, file) != nullptr;
+    if (!file || std::fscanf(file, "%*[^\n]") != 0) // the header
+        return squares;
     int frame, position;
     std::vector<cv::Point> p(4);
-    while (ok && std::fscanf(file, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &frame, &position, &p[0].x, &p[0].y,
-                             &p[1].x, &p[1].y, &p[2].x, &p[2].y, &p[3].x, &p[3].y) == 10)
+    while (std::fscanf(file, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &frame, &position, &p[0].x, &p[0].y, &p[1].x,
+                       &p[1].y, &p[2].x, &p[2].y, &p[3].x, &p[3].y) == 10) {
+        for (cv::Point& q : p)
+            q.y = rows - 1 - q.y;
         squares[frame - 1].push_back(p);
-    ok = ok && std::feof(file);
+    }
     std::fclose(file);
-    return ok;
+    return squares;
 }
 
 /* Pure green after JPEG: clearly more green than red or blue. */
@@ -99,11 +100,6 @@ double Coverage(const cv::Mat& near, const cv::Rect& box)
 
 int main(int argc, char** argv)
 {
-    std::map<int, std::vector<std::vector<cv::Point>>> squares;
-    if (argc == 4 && !ReadSquares(argv[3], squares)) {
-        std::printf("FAIL: %s cannot be read\n", argv[3]);
-        return 1;
-    }
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr, "usage: SquareOutlineCheck recorded.avi boxes.csv [squares.csv]\n");
         return 2;
@@ -120,6 +116,8 @@ int main(int argc, char** argv)
         std::printf("FAIL: %s does not open\n", argv[1]);
         return 1;
     }
+    auto squares = argc == 4 ? ReadSquares(argv[3], int(video.get(cv::CAP_PROP_FRAME_HEIGHT)))
+                             : std::map<int, std::vector<std::vector<cv::Point>>>();
     const cv::Mat nearElement =
         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * NEAR_BORDER + 1, 2 * NEAR_BORDER + 1));
     cv::Mat frame;
@@ -130,11 +128,7 @@ int main(int argc, char** argv)
         cv::Mat green = GreenMask(frame);
         if (argc == 4) {
             green.setTo(0);
-            for (std::vector<cv::Point> square : squares[count]) {
-                for (cv::Point& p : square)
-                    p.y = frame.rows - 1 - p.y;
-                cv::polylines(green, square, true, 255, 3);
-            }
+            cv::polylines(green, squares[count], true, 255, 3);
         }
         cv::Mat near;
         cv::dilate(green, near, nearElement);
@@ -172,7 +166,7 @@ int main(int argc, char** argv)
                 "most stray green %d px (frame %d)\n",
                 count, expected, boxCount, 100 * worstCoverage, worstCoverageFrame, worstStray,
                 worstStrayFrame);
-    if (count != expected || (!squares.empty() && squares.rbegin()->first >= count)) {
+    if (count != expected || (argc == 4 && (squares.empty() || squares.rbegin()->first >= count))) {
         std::printf("FAIL: frame count\n");
         return 1;
     }
