@@ -2,6 +2,7 @@
 
 #include "DisplayHandlers.h"
 #include "GreyPipeline.h"
+#include "TracksFile.h"
 
 #include <opencv2/core/core_c.h>
 #include <opencv2/imgproc/imgproc_c.h>
@@ -84,6 +85,6 @@ void ProcessFrame(CvAssociativeMemory& memory, CvLanescopeState& state, int curr
     if (state.trainingCounter != 0)
         TrainSelection(memory, state, currentType, display);
     else
-        memory.ObjectTracking(OnTrackingEvent, display, CV_LS_LEARNING, CV_LS_LEARNING_CEILING,
+        memory.ObjectTracking(OnTrackingEventRecorded, display, CV_LS_LEARNING, CV_LS_LEARNING_CEILING,
                               CV_LS_ACCEPTANCE_FLOOR);
 }

@@ -4,6 +4,7 @@
 #include "FrameLoop.h"
 #include "LanescopeState.h"
 #include "MemoryFile.h"
+#include "TracksFile.h"
 #include "VideoFrontEnd.h"
 
 #include <opencv2/highgui/highgui_c.h>
@@ -35,11 +36,14 @@ int main(int argc, char** argv)
     CreateResultWindow();
     cvSetMouseCallback(CV_FE_WINDOW_NAME, OnSelectionMouse, NULL);
 
+    OpenTracksFile(lanescopeTracks, frontEnd);
+
     int currentType = 1;
     for (;;) {
         // While picking, the same frame is worked on again.
         if (!state.pickMode && !GrabFrame(frontEnd))
             break;
+        BeginTracksFrame(lanescopeTracks, !state.pickMode);
         ProcessFrame(memory, state, currentType, frontEnd.frame, frontEnd.displayImage.GetImage(),
                      frontEnd.greyImage);
         ShowAndRecord(frontEnd);
@@ -51,6 +55,7 @@ int main(int argc, char** argv)
         state.pickMode = key.pickMode;
         currentType = key.currentType;
     }
+    CloseTracksFile(lanescopeTracks);
 
     SaveMemoryFile(memory, CV_LS_MEMORY_FILE);
     ReleaseVideoFrontEnd(frontEnd);

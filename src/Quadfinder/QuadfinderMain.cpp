@@ -3,6 +3,7 @@
 #include "FilmPosition.h"
 #include "SquareSearchImage.h"
 #include "Squares.h"
+#include "SquaresFile.h"
 #include "VideoFrontEnd.h"
 
 int main(int argc, char** argv)
@@ -14,18 +15,24 @@ int main(int argc, char** argv)
     CreateResultWindow();
     // One storage serves every frame: cleared after each, so memory does not grow with the video.
     CvMemStorage* storage = cvCreateMemStorage(0);
+    CvSquaresFile squaresFile;
+    OpenSquaresFile(squaresFile, frontEnd);
 
     while (GrabFrame(frontEnd)) {
         CopyFrameToDisplay(frontEnd);
         PrepareSquareSearchImage(frontEnd.frame, frontEnd.greyImage);
-        DrawSquares(frontEnd.displayImage.GetImage(), FindSquares(frontEnd.greyImage, storage));
-        PrintFilmPosition(GetFramePosition(frontEnd));
+        const CvSeq* squares = FindSquares(frontEnd.greyImage, storage);
+        DrawSquares(frontEnd.displayImage.GetImage(), squares);
+        const double position = GetFramePosition(frontEnd);
+        PrintFilmPosition(position);
+        WriteSquaresFrame(squaresFile, squares, position);
         ShowAndRecord(frontEnd);
         // Any key ends the run.
         if (PollKey() >= 0)
             break;
         cvClearMemStorage(storage);
     }
+    CloseSquaresFile(squaresFile);
 
     ReleaseVideoFrontEnd(frontEnd);
     cvReleaseMemStorage(&storage);

@@ -3,6 +3,7 @@
 //   LanescopeProbe summary recorded.avi      one line per frame: "FRAME green=X,Y red=X,Y label=TypeN
 //                                            diff=D changed=P time=0|1 track=0|1" (- where nothing was found)
 //   LanescopeProbe same a.avi b.avi          exit 0 when both show the same drawings below the step time
+//   LanescopeProbe tracks recorded.avi t.txt exit 0 when the tracks file says what the recording shows
 //   LanescopeProbe trained input.avi         data bytes of a fresh memory after the first training frame
 //
 // green and red are the top-left corners of the pick-mode and training rectangles (a row of at least 90
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -198,6 +200,57 @@ int Same(const char* a, const char* b)
     return count > 0 && firstRead == secondRead && worst <= CV_PROBE_SAME_PIXELS ? 0 : 1;
 }
 
+/* Checks a tracks file against the recording: every line is "frame,id,left,top,width,height,confidence,
+   type,-1,-1" with frames from 1 in order, each id on one unbroken run of frames under one type (the run
+   only tracks), and the boxes, turned upside down as the recording is, are the blue boxes drawn in it. */
+int Tracks(const char* path, const char* tracksPath)
+{
+    cv::VideoCapture video(std::string("file:") + path, cv::CAP_FFMPEG);
+    std::FILE* file = std::fopen(tracksPath, "r");
+    if (!file || !video.isOpened())
+        return 1;
+    const int height = int(video.get(cv::CAP_PROP_FRAME_HEIGHT));
+    std::map<int, std::vector<cv::Rect>> boxes;
+    std::map<int, std::pair<int, int>> seen; // by id: the last frame and the type
+    int failures = 0, frame, id, x, top, w, h, type, end1, end2;
+    double confidence;
+    char line[256];
+    while (std::fgets(line, sizeof line, file)) {
+        const bool ok = std::sscanf(line, "%d,%d,%d,%d,%d,%d,%lf,%d,%d,%d", &frame, &id, &x, &top, &w, &h,
+                                    &confidence, &type, &end1, &end2) == 10 &&
+                        end1 == -1 && end2 == -1 && frame > 0 &&
+                        (boxes.empty() || frame >= boxes.rbegin()->first) && id > 0 && type >= 1 &&
+                        type <= CV_LS_TYPE_COUNT &&
+                        (!seen.count(id) || seen[id] == std::make_pair(frame - 1, type));
+        seen[id] = {frame, type};
+        boxes[frame].push_back(cv::Rect(x, height - top - h, w, h));
+        if (!ok)
+            std::printf("bad line or id reused: %s", line);
+        failures += !ok;
+    }
+    std::fclose(file);
+    if (boxes.empty())
+        return 1;
+    cv::Mat f;
+    int i = 1;
+    for (; video.read(f); i++) {
+        cv::Mat blue = Mask(f, 'b'), nearBlue, drawn = cv::Mat::zeros(f.size(), CV_8UC1);
+        cv::dilate(blue, nearBlue, cv::Mat(), cv::Point(-1, -1), 1);
+        for (const cv::Rect& r : boxes[i]) {
+            cv::Mat outline = cv::Mat::zeros(f.size(), CV_8UC1);
+            cv::rectangle(outline, r.tl(), r.br(), 255, 2);
+            drawn |= outline;
+            // Other tracks' labels and paths are drawn over parts of a box.
+            failures += cv::countNonZero(outline & nearBlue) < 0.8 * cv::countNonZero(outline);
+        }
+        cv::dilate(drawn, drawn, cv::Mat(), cv::Point(-1, -1), 2);
+        failures += cv::countNonZero(blue & ~drawn) > 30; // a drawn box that the file lacks
+    }
+    std::printf("tracks up to frame %d in %d recorded frames, %d failures\n", boxes.rbegin()->first, i - 1,
+                failures);
+    return failures == 0 && boxes.rbegin()->first < i ? 0 : 1;
+}
+
 int Trained(const char* path)
 {
     cv::VideoCapture video(std::string("file:") + path, cv::CAP_FFMPEG);
@@ -226,9 +279,12 @@ int main(int argc, char** argv)
         return Summary(argv[2]);
     if (argc == 4 && !std::strcmp(argv[1], "same"))
         return Same(argv[2], argv[3]);
+    if (argc == 4 && !std::strcmp(argv[1], "tracks"))
+        return Tracks(argv[2], argv[3]);
     if (argc == 3 && !std::strcmp(argv[1], "trained"))
         return Trained(argv[2]);
     std::fprintf(stderr,
-                 "usage: LanescopeProbe summary recorded.avi | same a.avi b.avi | trained input.avi\n");
+                 "usage: LanescopeProbe summary recorded.avi | same a.avi b.avi | tracks recorded.avi "
+                 "tracks.txt | trained input.avi\n");
     return 2;
 }

@@ -1,13 +1,14 @@
 // SquareOutlineCheck: checks that Quadfinder's recording outlines the true boxes of a squares video in green,
 // and draws green nowhere else.
 //
-//   SquareOutlineCheck recorded.avi boxes.csv
+//   SquareOutlineCheck recorded.avi boxes.csv [squares.csv]
 //
 // boxes.csv is TrafficVideoMaker's CSV ("frame,id,x,y,width,height", in the programs' upright coordinates,
 // which are those of the recorded frames). Passes (exit 0) when the recording holds one frame per frame of
 // the CSV and, in every frame, green lies near nearly all of each box's border and hardly anywhere away from
 // the boxes. The recording is JPEG-compressed, so colours and edges are judged with margins. Prints what it
-// found either way.
+// found either way. Given Quadfinder's squares file, the squares it lists (frames from 1, rows of the video
+// file, which the recording shows upside down) take the place of the recording's green, frame by frame.
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -47,6 +48,25 @@ bool ReadBoxes(const char* path, std::map<int, std::vector<cv::Rect>>& boxes)
     return ok;
 }
 
+/* Quadfinder's squares file, by frame number from 0 and turned upside down as the recording is. */
+std::map<int, std::vector<std::vector<cv::Point>>> ReadSquares(const char* path, int rows)
+{
+    std::map<int, std::vector<std::vector<cv::Point>>> squares;
+    std::FILE* file = std::fopen(path, "r");
+    if (!file || std::fscanf(file, "%*[^\n]") != 0) // the header
+        return squares;
+    int frame, position;
+    std::vector<cv::Point> p(4);
+    while (std::fscanf(file, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &frame, &position, &p[0].x, &p[0].y, &p[1].x,
+                       &p[1].y, &p[2].x, &p[2].y, &p[3].x, &p[3].y) == 10) {
+        for (cv::Point& q : p)
+            q.y = rows - 1 - q.y;
+        squares[frame - 1].push_back(p);
+    }
+    std::fclose(file);
+    return squares;
+}
+
 /* Pure green after JPEG: clearly more green than red or blue. */
 cv::Mat GreenMask(const cv::Mat& frame)
 {
@@ -80,8 +100,8 @@ double Coverage(const cv::Mat& near, const cv::Rect& box)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: SquareOutlineCheck recorded.avi boxes.csv\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: SquareOutlineCheck recorded.avi boxes.csv [squares.csv]\n");
         return 2;
     }
     std::map<int, std::vector<cv::Rect>> boxes;
@@ -96,6 +116,8 @@ int main(int argc, char** argv)
         std::printf("FAIL: %s does not open\n", argv[1]);
         return 1;
     }
+    auto squares = argc == 4 ? ReadSquares(argv[3], int(video.get(cv::CAP_PROP_FRAME_HEIGHT)))
+                             : std::map<int, std::vector<std::vector<cv::Point>>>();
     const cv::Mat nearElement =
         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * NEAR_BORDER + 1, 2 * NEAR_BORDER + 1));
     cv::Mat frame;
@@ -103,7 +125,11 @@ int main(int argc, char** argv)
     double worstCoverage = 1.0;
     int worstCoverageFrame = 0;
     while (video.read(frame)) {
-        const cv::Mat green = GreenMask(frame);
+        cv::Mat green = GreenMask(frame);
+        if (argc == 4) {
+            green.setTo(0);
+            cv::polylines(green, squares[count], true, 255, 3);
+        }
         cv::Mat near;
         cv::dilate(green, near, nearElement);
         cv::Mat stray = green.clone();
@@ -140,7 +166,7 @@ int main(int argc, char** argv)
                 "most stray green %d px (frame %d)\n",
                 count, expected, boxCount, 100 * worstCoverage, worstCoverageFrame, worstStray,
                 worstStrayFrame);
-    if (count != expected) {
+    if (count != expected || (argc == 4 && (squares.empty() || squares.rbegin()->first >= count))) {
         std::printf("FAIL: frame count\n");
         return 1;
     }

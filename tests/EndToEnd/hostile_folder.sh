@@ -1,7 +1,8 @@
 # Lanescope's memory file in a hostile folder. A working directory that its user cannot write: the run ends
 # normally without a message and the old "am.dat" stays as it was. "am.dat" that is a directory stays a
 # directory; a symbolic link is replaced by the saved file, never written through; a file that another
-# program replaces during the run is replaced whole by the run's own save at its end.
+# program replaces during the run is replaced whole by the run's own save at its end. The tracks file
+# meets a directory and a link in its place.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -72,4 +73,17 @@ wait_exit 200
 expect_eq "replaced during the run: exit code" "$RC" 0
 expect_saved_memory "replaced during the run"
 expect_eq "leftover files" "$(ls | grep -c '^am\.dat\.')" 0
+
+# The tracks file of a recording run: a directory in its place is named on standard error and the run goes
+# on without it; a symbolic link is replaced, never written through.
+mkdir clip_tracks.txt
+run Lanescope clip.avi /r
+expect_eq "tracks file a directory: exit code" "$RC" 0
+expect_contains "tracks file a directory: message" "$ERR" "clip_tracks.txt"
+expect_eq "tracks file a directory: leftover files" "$(ls | grep -c '^clip_tracks\.txt\.')" 0
+rmdir clip_tracks.txt
+ln -s elsewhere/target.dat clip_tracks.txt
+run Lanescope clip.avi /r
+expect_eq "tracks file a link: the target" "$(cat elsewhere/target.dat)" keep
+[ -f clip_tracks.txt ] && [ ! -L clip_tracks.txt ] || fail "tracks file a link: not replaced by a file"
 finish

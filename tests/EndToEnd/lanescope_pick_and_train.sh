@@ -2,7 +2,7 @@
 # frames repeat), the green selection follows the pointer, p at Type1 stays there, n pressed 300 times
 # stops at Type256, a left click trains the next frame at the clicked corner (red) under the type shown,
 # ESC while picking resumes the video and a second ESC quits with exit code 0; a left click while the
-# video runs does nothing.
+# video runs does nothing. The tracks file numbers the video's frames, not the cycles on a paused frame.
 source "$(dirname "$0")/lib.sh"
 
 make_video long.avi --frames 400
@@ -56,6 +56,10 @@ near() {
     [ $((x - $2)) -ge -2 ] && [ $((x - $2)) -le 2 ] && [ $((y - $3)) -ge -2 ] && [ $((y - $3)) -le 2 ]
 }
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
+
+grabbed=$(grep -c 'green=-' summary.txt)
+expect_eq "tracks past the $grabbed video frames or twice in a frame" \
+    "$(awk -F, -v n="$grabbed" '$1 > n || seen[$1 "," $2]++' long_tracks.txt)" ""
 
 # Red rectangles: the start rectangle on frame 0 of the fresh memory, then only the clicked one.
 reds=$(awk '$3 != "red=-" {print $1}' summary.txt | tr '\n' ' ')

@@ -1,6 +1,7 @@
 # On a video of drifting squares Quadfinder prints one position line per frame, at that frame's time, and
-# exits 0; with "/r" its recording outlines every square in green and draws green nowhere else. The outline
-# check itself fails a recording without outlines and the boxes of another video.
+# exits 0; with "/r" its recording outlines every square in green and draws green nowhere else, and its
+# squares file lists those squares at each frame's time. The outline check itself fails a recording without
+# outlines and the boxes of another video.
 source "$(dirname "$0")/lib.sh"
 : "${OUTLINE_CHECKER:?}"
 
@@ -28,6 +29,9 @@ if [ -e squares_out.avi ]; then
     "$OUTLINE_CHECKER" squares_out.avi squares.csv || fail "the recording does not outline the squares alone"
     "$OUTLINE_CHECKER" squares_out.avi other.csv >/dev/null &&
         fail "the outline check passes the boxes of another video"
+    "$OUTLINE_CHECKER" squares_out.avi squares.csv squares_squares.csv || fail "the squares file differs from the outlines"
+    expect_eq "squares file header" "$(head -n 1 squares_squares.csv)" "frame,position_ms,x1,y1,x2,y2,x3,y3,x4,y4"
+    expect_eq "squares file: lines off their frame's time" "$(awk -F, 'NR > 1 && $2 != ($1 - 1) * 40' squares_squares.csv)" ""
 else
     fail "no squares_out.avi"
 fi
