@@ -23,7 +23,8 @@ int main(int argc, char** argv)
 
     state.selection =
         cvRect(CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT);
-    if (LoadMemoryFile(memory, CV_LS_MEMORY_FILE)) {
+    CvMemoryFileSession memoryFile;
+    if (OpenMemoryFile(memoryFile, memory, CV_LS_MEMORY_FILE)) {
         state.trainingCounter = 0;
     } else {
         memory.Create(state.selection.width, state.selection.height, 0);
@@ -52,7 +53,7 @@ int main(int argc, char** argv)
         currentType = key.currentType;
     }
 
-    SaveMemoryFile(memory, CV_LS_MEMORY_FILE);
+    CloseMemoryFile(memoryFile, memory);
     ReleaseVideoFrontEnd(frontEnd);
     return 0;
 }
