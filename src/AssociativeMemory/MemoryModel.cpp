@@ -47,7 +47,8 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
 
     const int m = std::min(alignedWidth, alignedHeight);
     // maxLevels = trunc(log2(m / 6)) + 1
-    maxLevels = static_cast<int16_t>(static_cast<int>(std::log(static_cast<double>(m / 6)) / std::log(2.0)) + 1);
+    maxLevels =
+        static_cast<int16_t>(static_cast<int>(std::log(static_cast<double>(m / 6)) / std::log(2.0)) + 1);
     // A negative request cannot size any table; it is treated like 0, the automatic depth.
     if (requestedLevels <= 0)
         requestedLevels = static_cast<int16_t>(m > 40 ? maxLevels - 1 : maxLevels);
@@ -70,7 +71,8 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
         // span = (s + 2) pow2 / (s + 1); child area = (g + 1) x scanned / (g + 2), scanned = span x scale
         if ((s + 2) * std::max(pow2Width, pow2Height) > limit)
             return false;
-        const int64_t scannedWidth = l == 0 ? width : (s + 2) * pow2Width / (s + 1) * width / alignedWidth + 1;
+        const int64_t scannedWidth =
+            l == 0 ? width : (s + 2) * pow2Width / (s + 1) * width / alignedWidth + 1;
         const int64_t scannedHeight =
             l == 0 ? height : (s + 2) * pow2Height / (s + 1) * height / alignedHeight + 1;
         if (l < levels && ((g.width + 1) * scannedWidth > limit || (g.height + 1) * scannedHeight > limit))

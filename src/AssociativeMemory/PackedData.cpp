@@ -147,7 +147,8 @@ bool CheckPackedHeader(const unsigned char* data, size_t size, std::vector<size_
     const int32_t check = static_cast<int32_t>(GetU32(data + 8));
     const int16_t levels = static_cast<int16_t>(GetU16(data + 18));
     *count = static_cast<int32_t>(GetU32(data + 20));
-    if (check != CV_AM_PACKED_CHECK || width < CV_AM_MIN_AREA_SIDE || height < CV_AM_MIN_AREA_SIDE || levels < 1)
+    if (check != CV_AM_PACKED_CHECK || width < CV_AM_MIN_AREA_SIDE || height < CV_AM_MIN_AREA_SIDE ||
+        levels < 1)
         return false;
     // Every base takes at least a parent entry and a fixed record part.
     if (*count < 1 || static_cast<uint64_t>(*count) >
@@ -230,7 +231,8 @@ size_t CvAssociativeMemory::GetPackedDataLimit(const void* header, size_t size)
     // header + n (parent entry + fixed part) + the root's grid + n - 1 grids of the largest kind
     const size_t largest = *std::max_element(gridBytes.begin() + 1, gridBytes.end());
     const size_t others = static_cast<size_t>(count) - 1;
-    const size_t fixed = CV_AM_PACKED_HEADER + static_cast<size_t>(count) * (CV_AM_PACKED_PARENT + CV_AM_PACKED_BASE);
+    const size_t fixed =
+        CV_AM_PACKED_HEADER + static_cast<size_t>(count) * (CV_AM_PACKED_PARENT + CV_AM_PACKED_BASE);
     if (gridBytes[0] > size - fixed || (others > 0 && largest > (size - fixed - gridBytes[0]) / others))
         return size;
     return fixed + gridBytes[0] + others * largest;

@@ -72,8 +72,10 @@ bool WriteAt(int fd, const unsigned char* bytes, size_t size, off_t offset)
         const ssize_t n = pwrite(fd, bytes, size, offset);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            errno = n == 0 ? EIO : errno;
             return false;
+        }
         bytes += n;
         size -= static_cast<size_t>(n);
         offset += n;
@@ -97,9 +99,10 @@ std::string RewriteInPlace(const char* fileName, const unsigned char* header, co
         error = EINVAL;
     else if (total > info.st_size)
         error = posix_fallocate(fd, 0, total);
-    if (error == 0 && !(WriteAt(fd, header, CV_AM_FILE_HEADER, 0) && WriteAt(fd, data, size, CV_AM_FILE_HEADER) &&
-                        ftruncate(fd, total) == 0 && fsync(fd) == 0))
-        error = errno;
+    if (error == 0 &&
+        !(WriteAt(fd, header, CV_AM_FILE_HEADER, 0) && WriteAt(fd, data, size, CV_AM_FILE_HEADER) &&
+          ftruncate(fd, total) == 0 && fsync(fd) == 0))
+        error = errno != 0 ? errno : EIO;
     close(fd);
     return error == 0 ? "" : std::strerror(error);
 }
@@ -269,9 +272,9 @@ bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryF
         std::memcmp(header, CV_AM_FILE_SIGNATURE_OLD, sizeof CV_AM_FILE_SIGNATURE_OLD) != 0) {
         const size_t start = std::min(got, sizeof CV_AM_FILE_SIGNATURE);
         std::fclose(file);
-        // A file cut inside its signature is a damaged memory file, not a foreign one.
         if (readError)
             return Outcome(status, CV_MF_UNREADABLE, EIO);
+        // A file cut inside its signature is a damaged memory file, not a foreign one.
         if (got < sizeof header && (std::memcmp(header, CV_AM_FILE_SIGNATURE, start) == 0 ||
                                     std::memcmp(header, CV_AM_FILE_SIGNATURE_OLD, start) == 0))
             return Outcome(status, CV_MF_DAMAGED);
@@ -304,7 +307,8 @@ bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryF
     }
     if (buffer) {
         std::memcpy(buffer, recordHeader, headerBytes);
-        state = ReadExactly(file, static_cast<unsigned char*>(buffer) + headerBytes, length - headerBytes, &error);
+        state = ReadExactly(file, static_cast<unsigned char*>(buffer) + headerBytes, length - headerBytes,
+                            &error);
     }
     std::fclose(file);
     const bool read = state == CV_MF_READ && memory.ReadPackedData(buffer, length);
@@ -372,10 +376,11 @@ bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, c
         session.lockFd = -1;
         if (taken) {
             session.save = false;
-            std::fprintf(stderr,
-                         "%s is in use by another Lanescope run in this folder; what this run learns will not "
-                         "be saved\n",
-                         fileName);
+            std::fprintf(
+                stderr,
+                "%s is in use by another Lanescope run in this folder; what this run learns will not "
+                "be saved\n",
+                fileName);
         }
     }
     if (session.lockFd >= 0)
@@ -399,10 +404,11 @@ bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, c
                                      : std::string("it could not be moved aside (") + std::strerror(errno) +
                                            ") and is left as it is";
         session.save = false;
-        std::fprintf(stderr,
-                     "%s could not be used (%s); %s, a fresh memory is used and what this run learns will not "
-                     "be saved\n",
-                     fileName, why.c_str(), kept.c_str());
+        std::fprintf(
+            stderr,
+            "%s could not be used (%s); %s, a fresh memory is used and what this run learns will not "
+            "be saved\n",
+            fileName, why.c_str(), kept.c_str());
     } else {
         std::fprintf(stderr, "%s could not be used (%s); it is kept as %s and a fresh memory is used\n",
                      fileName, why.c_str(), aside.c_str());
@@ -416,7 +422,8 @@ void CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory)
         std::string failure;
         SaveMemoryFile(memory, session.fileName, &failure);
         if (!failure.empty())
-            std::fprintf(stderr, "What was learned in this run could not be saved to %s (%s); %s is left as it was\n",
+            std::fprintf(stderr,
+                         "What was learned in this run could not be saved to %s (%s); %s is left as it was\n",
                          session.fileName, failure.c_str(), session.fileName);
     }
     if (session.lockFd >= 0)

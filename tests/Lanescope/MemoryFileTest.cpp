@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -55,7 +55,8 @@ void TrainStart(CvAssociativeMemory& m, const cv::Mat& frame, int frames)
 }
 
 /* Loads name into m, returning what was printed on standard output. */
-std::string Load(CvAssociativeMemory& m, const std::string& name, bool* read, CvMemoryFileStatus* status = NULL)
+std::string Load(CvAssociativeMemory& m, const std::string& name, bool* read,
+                 CvMemoryFileStatus* status = NULL)
 {
     testing::internal::CaptureStdout();
     *read = LoadMemoryFile(m, name.c_str(), status);
