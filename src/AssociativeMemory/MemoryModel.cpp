@@ -52,7 +52,8 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
     // A negative request cannot size any table; it is treated like 0, the automatic depth.
     if (requestedLevels <= 0)
         requestedLevels = static_cast<int16_t>(m > 40 ? maxLevels - 1 : maxLevels);
-    levels = std::min(requestedLevels, maxLevels);
+    // One level at least; the smallest area, 40 x 40, already allows three.
+    levels = std::max<int16_t>(1, std::min(requestedLevels, maxLevels));
 
     // The largest values that Create and SetAreaSize form in int from these sizes, formed here in 64 bits.
     const int64_t limit = INT32_MAX;

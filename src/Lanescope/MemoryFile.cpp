@@ -223,7 +223,7 @@ void RemoveStaleTemps(const char* fileName)
 std::string MoveAside(const char* fileName)
 {
     for (int n = 1; n <= 100000; n++) {
-        const std::string aside = std::string(fileName) + ".unusable-" + std::to_string(n);
+        std::string aside = std::string(fileName) + ".unusable-" + std::to_string(n);
         if (renameat2(AT_FDCWD, fileName, AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
             return aside;
         if (errno == EEXIST)
