@@ -191,13 +191,22 @@ std::string Describe(const CvMemoryFileStatus& status)
 }
 
 /* True for the names that the save gives its new files: the file's own name, a dot and six letters or
-   digits. */
+   digits. Six lower-case letters or six digits are left alone: they are far likelier a person's word or
+   date (".backup", ".202612") than the save's random mix, which is drawn so once in 180 saves. */
 bool IsSaveTempName(const std::string& entry, const std::string& leaf)
 {
-    return entry.size() == leaf.size() + 7 && entry.compare(0, leaf.size(), leaf) == 0 &&
-           entry[leaf.size()] == '.' &&
-           std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(leaf.size()) + 1, entry.end(),
-                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    if (entry.size() != leaf.size() + 7 || entry.compare(0, leaf.size(), leaf) != 0 ||
+        entry[leaf.size()] != '.')
+        return false;
+    size_t lower = 0, digits = 0;
+    for (size_t i = leaf.size() + 1; i < entry.size(); i++) {
+        const unsigned char c = static_cast<unsigned char>(entry[i]);
+        if (!std::isalnum(c))
+            return false;
+        lower += std::islower(c) != 0;
+        digits += std::isdigit(c) != 0;
+    }
+    return lower < 6 && digits < 6;
 }
 
 /* Removes the complete new files that a run killed while saving left beside fileName. */

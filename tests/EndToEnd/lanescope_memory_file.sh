@@ -56,12 +56,14 @@ expect_eq "second am.dat signature" "$(head -c 6 am.dat)" "AMv0.3"
 head -c 100 first.dat >am.dat
 printf 'old' >am.dat.unusable-1
 printf 'killed' >am.dat.Xy12Z9
+printf 'mine' >am.dat.backup
 run Lanescope clip.avi
 expect_eq "cut am.dat: exit code and output" "$RC $OUT" "0 Processing avi file..."$'\n'"$HELP"
 expect_contains "cut am.dat: message" "$ERR" "am.dat could not be used (it is damaged or cut short); it is kept as am.dat.unusable-2 and a fresh memory is used"
 cmp -s am.dat.unusable-2 <(head -c 100 first.dat) || fail "cut am.dat: not kept as it was"
 expect_eq "cut am.dat: the name taken before" "$(cat am.dat.unusable-1)" old
 [ ! -e am.dat.Xy12Z9 ] || fail "the new file of a killed save is left"
+expect_eq "a backup beside am.dat" "$(cat am.dat.backup)" mine
 expect_saved_memory "cut am.dat"
 rm am.dat
 mkfifo am.dat
