@@ -23,6 +23,27 @@ std::vector<unsigned char> FuzzPack(CvAssociativeMemory& memory)
     return buffer;
 }
 
+bool FuzzTooLarge(const uint8_t* record, size_t size)
+{
+    if (size < 20)
+        return false;
+    // The record header's width (offset 0), height (4) and levels (18), little-endian.
+    auto field = [record](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; i--)
+            v = (v << 8) | record[at + static_cast<size_t>(i)];
+        return v;
+    };
+    const int width = static_cast<int32_t>(field(0, 4));
+    const int height = static_cast<int32_t>(field(4, 4));
+    const int16_t levels = static_cast<int16_t>(field(18, 2));
+    CvAMContext sizing = CvAMContext();
+    if (!sizing.SetSizes(width, height, levels))
+        return false;
+    const CvSize deepest = sizing.GetGridSize(sizing.levels);
+    return static_cast<int64_t>(deepest.width) * deepest.height > (1 << 22);
+}
+
 void FuzzCheck(bool condition, const char* what)
 {
     if (!condition) {

@@ -15,6 +15,11 @@ std::vector<unsigned char> FuzzPack(CvAssociativeMemory& memory);
 /* Stops the process (a finding for libFuzzer) when a condition that must hold does not. */
 void FuzzCheck(bool condition, const char* what);
 
+/* True for a record whose header asks for a memory with a deepest grid of more than 4 million values:
+   such a memory is sound but takes seconds to make and gigabytes of address space, which the fuzzers'
+   limits would report as findings, so they pass it by. */
+bool FuzzTooLarge(const uint8_t* record, size_t size);
+
 /* Checks a memory that was just rebuilt: its image reads back into the same image, and a memory built for
    a small area recalls and trains on a frame without fault. */
 void FuzzExercise(CvAssociativeMemory& memory);

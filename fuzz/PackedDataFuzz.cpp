@@ -6,6 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    if (FuzzTooLarge(data, size))
+        return 0;
     CvAssociativeMemory memory;
     memory.Create(100, 100, 0);
     const CvAMBase* root = memory.root;

@@ -84,6 +84,10 @@ struct CvAMContext
 
     /* Returns the feature grid (columns x rows) of a level; levels above maxLevels get its grid. */
     CvSize GetGridSize(int16_t level) const;
+    /* Sets width, height, the aligned and power-of-two sizes, maxLevels and levels as Create does for an
+       area of width x height and a requested depth (0: automatic); false when a size that Create and
+       SetAreaSize derive from them would not fit their 32-bit arithmetic. */
+    bool SetSizes(int width, int height, int16_t levels);
 };
 
 /* One node of the memory's tree. The header comes first, as one block. */
@@ -232,6 +236,9 @@ struct CvAssociativeMemory
     void WritePackedData(void* buffer);
     /* Rebuilds the memory from a record of size bytes made by WritePackedData; false after a refusal. */
     bool ReadPackedData(const void* buffer, size_t size);
+    /* How many of size bytes a record starting with this 40-byte header can take, so that the rest (spare
+       bytes that mean nothing) need not be read; 0 when no record of size bytes can start with it. */
+    static size_t GetPackedDataLimit(const void* header, size_t size);
 
     /* One tracking step on the current frame, reporting through eventFunc. */
     void ObjectTracking(RcgAMFunc eventFunc, void* userPointer, bool learning, double learningCeiling,

@@ -36,6 +36,56 @@ CvSize CvAMContext::GetGridSize(int16_t level) const
     return cvSize(alignedWidth / div - (off + 1), alignedHeight / div - (off + 1));
 }
 
+bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevels)
+{
+    width = std::max(areaWidth, CV_AM_MIN_AREA_SIDE);
+    height = std::max(areaHeight, CV_AM_MIN_AREA_SIDE);
+    alignedWidth = 10 * LargestPowerOfTwo(width / 10);
+    alignedHeight = 10 * LargestPowerOfTwo(height / 10);
+    pow2Width = LargestPowerOfTwo(alignedWidth);
+    pow2Height = LargestPowerOfTwo(alignedHeight);
+
+    const int m = std::min(alignedWidth, alignedHeight);
+    // maxLevels = trunc(log2(m / 6)) + 1
+    maxLevels =
+        static_cast<int16_t>(static_cast<int>(std::log(static_cast<double>(m / 6)) / std::log(2.0)) + 1);
+    // A negative request cannot size any table; it is treated like 0, the automatic depth.
+    if (requestedLevels <= 0)
+        requestedLevels = static_cast<int16_t>(m > 40 ? maxLevels - 1 : maxLevels);
+    // One level at least; the smallest area, 40 x 40, already allows three.
+    levels = std::max<int16_t>(1, std::min(requestedLevels, maxLevels));
+
+    // The largest values that Create and SetAreaSize form in int from these sizes, formed here in 64 bits.
+    const int64_t limit = INT32_MAX;
+    // sizeTolerance2 = (width^2 + height^2) / 16
+    if (static_cast<int64_t>(width) * width + static_cast<int64_t>(height) * height > 16 * limit)
+        return false;
+    // scratch = (g + 1)^2 + 4 g^2 values of the deepest grid g, the largest grid of any base
+    const CvSize deepest = GetGridSize(levels);
+    if (static_cast<int64_t>(deepest.width + 1) * (deepest.height + 1) +
+            4 * static_cast<int64_t>(deepest.width) * deepest.height >
+        limit)
+        return false;
+    for (int16_t l = 0; l <= levels; l++) {
+        const CvSize g = GetGridSize(static_cast<int16_t>(l + 1));
+        const int64_t s = std::min(g.width, g.height);
+        // span = (s + 2) pow2 / (s + 1); child area = (g + 1) x scanned / (g + 2), scanned = span x scale
+        if ((s + 2) * std::max(pow2Width, pow2Height) > limit)
+            return false;
+        const int64_t scannedWidth =
+            l == 0 ? width : (s + 2) * pow2Width / (s + 1) * width / alignedWidth + 1;
+        const int64_t scannedHeight =
+            l == 0 ? height : (s + 2) * pow2Height / (s + 1) * height / alignedHeight + 1;
+        if (l < levels && ((g.width + 1) * scannedWidth > limit || (g.height + 1) * scannedHeight > limit))
+            return false;
+    }
+    // gateRadius2 = ((AW + SX)^2 + (AH + SY)^2) / 4 with SX = AW / (g1 + 2)
+    const CvSize g1 = GetGridSize(1);
+    const int64_t gateWidth = alignedWidth + alignedWidth / (g1.width + 2);
+    const int64_t gateHeight = alignedHeight + alignedHeight / (g1.height + 2);
+    return (gateWidth * gateWidth + gateHeight * gateHeight) / 4 <= limit;
+}
+
 CvAMBase::CvAMBase(CvAMContext* owner)
     : CvAMBaseHeader{0, 0, 0, 0}, context(owner), gridWidth(0), gridHeight(0), features(NULL), children(NULL),
       freeSlot(NULL), level(0)
@@ -126,23 +176,9 @@ void CvAssociativeMemory::Create(int width, int height, int16_t levels)
     context.storage = storage;
     context.seqPool = seqPool;
 
-    width = std::max(width, CV_AM_MIN_AREA_SIDE);
-    height = std::max(height, CV_AM_MIN_AREA_SIDE);
-    context.width = width;
-    context.height = height;
-    context.alignedWidth = 10 * LargestPowerOfTwo(width / 10);
-    context.alignedHeight = 10 * LargestPowerOfTwo(height / 10);
-    context.pow2Width = LargestPowerOfTwo(context.alignedWidth);
-    context.pow2Height = LargestPowerOfTwo(context.alignedHeight);
-
-    const int m = std::min(context.alignedWidth, context.alignedHeight);
-    // maxLevels = trunc(log2(m / 6)) + 1
-    context.maxLevels =
-        static_cast<int16_t>(static_cast<int>(std::log(static_cast<double>(m / 6)) / std::log(2.0)) + 1);
-    // A negative request cannot size any table; it is treated like 0, the automatic depth.
-    if (levels <= 0)
-        levels = static_cast<int16_t>(m > 40 ? context.maxLevels - 1 : context.maxLevels);
-    context.levels = std::min(levels, context.maxLevels);
+    context.SetSizes(width, height, levels);
+    width = context.width;
+    height = context.height;
 
     // The extraction of a search, (g + 1) x (g + 1) for the deepest grid, is followed by room for its four
     // child-sized shift windows laid out contiguously, so that every comparison runs over one flat vector.

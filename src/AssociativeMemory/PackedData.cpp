@@ -10,6 +10,7 @@
 
 #include <opencv2/core/core_c.h>
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -24,10 +25,6 @@ const size_t CV_AM_PACKED_PARENT = 8;
 const size_t CV_AM_PACKED_BASE = 32;
 /* The format check value of every record. */
 const int32_t CV_AM_PACKED_CHECK = 4;
-/* Largest interest-area side a record may hold; keeps the grids, tables and scratch space of the memory
-   that is rebuilt from an untrusted record to a few megabytes. */
-const int32_t CV_AM_PACKED_MAX_SIDE = 8192;
-
 const char* const CV_AM_WRITE_FUNC = "CvAssociativeMemory::WritePackedData";
 const char* const CV_AM_READ_FUNC = "CvAssociativeMemory::ReadPackedData";
 const char* const CV_AM_NULL_MSG = "The pointer of packed data is NULL";
@@ -138,9 +135,10 @@ struct RecordPlan
     int32_t parent; /* position of the parent record; -1 for the root */
 };
 
-/* Checks a whole record against size and the sizing rules of Create without touching the memory it is for;
-   fills plan with one entry per base when the record can be rebuilt. */
-bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>* plan)
+/* Checks the 40-byte record header against size and the sizing rules of Create: the feature bytes of a
+   base of each level go into gridBytes and the base count into *count when a record of size bytes can
+   start with it. No memory is made: a header may ask for one far larger than its record. */
+bool CheckPackedHeader(const unsigned char* data, size_t size, std::vector<size_t>* gridBytes, int32_t* count)
 {
     if (size < CV_AM_PACKED_HEADER)
         return false;
@@ -148,30 +146,38 @@ bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>*
     const int32_t height = static_cast<int32_t>(GetU32(data + 4));
     const int32_t check = static_cast<int32_t>(GetU32(data + 8));
     const int16_t levels = static_cast<int16_t>(GetU16(data + 18));
-    const int32_t count = static_cast<int32_t>(GetU32(data + 20));
-    if (check != CV_AM_PACKED_CHECK)
-        return false;
-    if (width < CV_AM_MIN_AREA_SIDE || height < CV_AM_MIN_AREA_SIDE || width > CV_AM_PACKED_MAX_SIDE ||
-        height > CV_AM_PACKED_MAX_SIDE || levels < 1)
+    *count = static_cast<int32_t>(GetU32(data + 20));
+    if (check != CV_AM_PACKED_CHECK || width < CV_AM_MIN_AREA_SIDE || height < CV_AM_MIN_AREA_SIDE ||
+        levels < 1)
         return false;
     // Every base takes at least a parent entry and a fixed record part.
-    if (count < 1 || static_cast<uint64_t>(count) >
-                         (size - CV_AM_PACKED_HEADER) / (CV_AM_PACKED_PARENT + CV_AM_PACKED_BASE))
+    if (*count < 1 || static_cast<uint64_t>(*count) >
+                          (size - CV_AM_PACKED_HEADER) / (CV_AM_PACKED_PARENT + CV_AM_PACKED_BASE))
         return false;
-
-    // The grids come from a memory created with the stored settings, so they are exactly those that the
-    // rebuilt memory will have; a level count that Create would cap is refused.
-    std::vector<size_t> gridBytes;
-    {
-        CvAssociativeMemory probe;
-        probe.Create(width, height, levels);
-        if (probe.context.levels != levels)
-            return false;
-        for (int16_t level = 0; level <= levels; level++) {
-            const CvSize g = probe.context.GetGridSize(level);
-            gridBytes.push_back(static_cast<size_t>(g.width) * static_cast<size_t>(g.height) * 2);
-        }
+    // The grids are exactly those that the rebuilt memory will have; a level count that Create would cap,
+    // or sizes that would overflow what it computes from them, are refused.
+    CvAMContext sizing = CvAMContext();
+    if (!sizing.SetSizes(width, height, levels) || sizing.levels != levels)
+        return false;
+    gridBytes->clear();
+    for (int16_t level = 0; level <= levels; level++) {
+        const CvSize g = sizing.GetGridSize(level);
+        gridBytes->push_back(static_cast<size_t>(g.width) * static_cast<size_t>(g.height) * 2);
     }
+    return true;
+}
+
+/* Checks a whole record against size and the sizing rules of Create without touching the memory it is for;
+   fills plan with one entry per base when the record can be rebuilt. */
+bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>* plan)
+{
+    std::vector<size_t> gridBytes;
+    int32_t count = 0;
+    if (!CheckPackedHeader(data, size, &gridBytes, &count))
+        return false;
+    const int16_t levels = static_cast<int16_t>(gridBytes.size() - 1);
+    // The rebuilt memory counts the feature bytes of all its bases in a 32-bit field.
+    uint64_t dataSize = 0;
 
     const unsigned char* parents = data + CV_AM_PACKED_HEADER;
     std::vector<int16_t> level(static_cast<size_t>(count));
@@ -203,6 +209,9 @@ bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>*
         }
         if (bytes != gridBytes[static_cast<size_t>(baseLevel)] || size - offset - CV_AM_PACKED_BASE < bytes)
             return false;
+        dataSize += bytes;
+        if (dataSize > static_cast<uint64_t>(INT32_MAX))
+            return false;
         level[static_cast<size_t>(i)] = baseLevel;
         (*plan)[static_cast<size_t>(i)].offset = offset;
         firstOfIndex.emplace(index, i);
@@ -212,6 +221,22 @@ bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>*
 }
 
 } // namespace
+
+size_t CvAssociativeMemory::GetPackedDataLimit(const void* header, size_t size)
+{
+    std::vector<size_t> gridBytes;
+    int32_t count = 0;
+    if (!CheckPackedHeader(static_cast<const unsigned char*>(header), size, &gridBytes, &count))
+        return 0;
+    // header + n (parent entry + fixed part) + the root's grid + n - 1 grids of the largest kind
+    const size_t largest = *std::max_element(gridBytes.begin() + 1, gridBytes.end());
+    const size_t others = static_cast<size_t>(count) - 1;
+    const size_t fixed =
+        CV_AM_PACKED_HEADER + static_cast<size_t>(count) * (CV_AM_PACKED_PARENT + CV_AM_PACKED_BASE);
+    if (gridBytes[0] > size - fixed || (others > 0 && largest > (size - fixed - gridBytes[0]) / others))
+        return size;
+    return fixed + gridBytes[0] + others * largest;
+}
 
 void CvAssociativeMemory::WritePackedData(void* buffer)
 {

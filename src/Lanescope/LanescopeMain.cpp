@@ -24,7 +24,8 @@ int main(int argc, char** argv)
 
     state.selection =
         cvRect(CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT);
-    if (LoadMemoryFile(memory, CV_LS_MEMORY_FILE)) {
+    CvMemoryFileSession memoryFile;
+    if (OpenMemoryFile(memoryFile, memory, CV_LS_MEMORY_FILE)) {
         state.trainingCounter = 0;
     } else {
         memory.Create(state.selection.width, state.selection.height, 0);
@@ -57,7 +58,7 @@ int main(int argc, char** argv)
     }
     CloseTracksFile(lanescopeTracks);
 
-    SaveMemoryFile(memory, CV_LS_MEMORY_FILE);
+    CloseMemoryFile(memoryFile, memory);
     ReleaseVideoFrontEnd(frontEnd);
     return 0;
 }

@@ -4,6 +4,8 @@
 
 #include "CvAssociativeMemory.h"
 
+#include <string>
+
 /* Signature written into every memory file. */
 extern const char CV_AM_FILE_SIGNATURE[7];
 /* Signature of the older files that are still read. */
@@ -11,10 +13,49 @@ extern const char CV_AM_FILE_SIGNATURE_OLD[7];
 /* Size of the header in front of the packed data image. */
 const int CV_AM_FILE_HEADER = 11;
 
+/* Why a memory file was or was not read. */
+enum CvMemoryFileState {
+    CV_MF_READ = 0,        /* the memory was rebuilt from the file */
+    CV_MF_MISSING,         /* no file of that name (or a null name) */
+    CV_MF_UNREADABLE,      /* the file exists but cannot be opened or read */
+    CV_MF_DIRECTORY,       /* the name is taken by a directory */
+    CV_MF_NOT_REGULAR,     /* a named pipe, socket or device: never opened for reading */
+    CV_MF_FOREIGN,         /* not a memory file */
+    CV_MF_UNKNOWN_VERSION, /* a memory file signature of a version that is not read */
+    CV_MF_DAMAGED          /* cut short, or an image that the memory refuses */
+};
+
+/* What a load found: its state and, for an unreadable file, the system's error number. */
+struct CvMemoryFileStatus
+{
+    CvMemoryFileState state;
+    int error;
+};
+
 /* Rebuilds memory from the file and prints the load report; false when there is no usable file (a null
-   name, a missing file, a foreign or short header, or a refused image), the memory then left as it was. */
-bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName);
+   name, a missing file, a foreign or short header, or a refused image), the memory then left as it was.
+   A file that is not a regular file is never opened for reading. status, when given, says why. */
+bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status = NULL);
 
 /* Prunes the memory and replaces the file with it; a null name or a memory never created writes nothing,
-   and a save that cannot complete leaves the old file as it was. */
-void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName);
+   and a save that cannot complete leaves the old file as it was. failure, when given, is left empty after
+   a save or when nothing was to be written, and otherwise says why the save failed. */
+void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::string* failure = NULL);
+
+/* The memory file of one run of the tracker. */
+struct CvMemoryFileSession
+{
+    const char* fileName; /* the memory file; null before OpenMemoryFile */
+    int lockFd;           /* the file's folder, held locked for the run; -1 when not held */
+    bool save;            /* false when the run must not replace the file at its end */
+};
+
+/* Starts a run's use of the memory file: locks its folder against other runs, removes the new files that
+   a run killed while saving left behind, and loads the memory. A file that cannot be used is moved aside
+   to a name never used before and reported on standard error, as is a folder that another run holds, in
+   which case this run will not save. True when the memory was read. */
+bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, const char* fileName);
+
+/* Ends the run's use of the memory file: saves the memory unless the session must not, reports a failed
+   save on standard error, and releases the folder. */
+void CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory);

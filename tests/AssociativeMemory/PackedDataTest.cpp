@@ -385,6 +385,15 @@ TEST(PackedData, HostileRecordsAreRefusedAndTheMemoryIsUnchanged)
     Set(deeper, 18, 4, 2);
     EXPECT_TRUE(m.ReadPackedData(deeper.data(), deeper.size()));
     EXPECT_EQ(m.context.levels, 4);
+
+    // However wide or tall, what a created memory writes is read back.
+    for (const CvSize size : {cvSize(10000, 100), cvSize(100, 12000)}) {
+        CvAssociativeMemory wide;
+        wide.Create(size.width, size.height, 0);
+        const Bytes image = Pack(wide);
+        EXPECT_TRUE(m.ReadPackedData(image.data(), image.size())) << size.width << " x " << size.height;
+        EXPECT_EQ(Pack(m), image);
+    }
 }
 
 } // namespace

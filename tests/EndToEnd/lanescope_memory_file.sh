@@ -1,7 +1,12 @@
 # Lanescope's first run without "am.dat" trains the first frame on the start rectangle (red, 370,154),
 # tracks from the second frame on and writes "am.dat" ("AMv0.3", packed size 40 x (bases + 1) + data
 # bytes); a second run in the same folder reports the loaded memory and tracks from its first frame.
-source "$(dirname "$0")/lib.sh"
+# A file that cannot be used, a named pipe among them, is moved aside to a free name and said so on
+# standard error, and the new files of a save that was killed are removed. Of two runs in one folder, the
+# second says that the memory is in use and does not save.
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+source "$here/video_cases.sh"
 
 HELP=$'Hot keys: \n\tESC - quit the program\n\tt - stop the tracking and pick object for training\n\tn - next type\n\tp - previous type\n'
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p"; }
@@ -63,4 +68,40 @@ done
 grep -q "cannot write nowhere/am.dat" err.txt || fail "teacher: the unwritten file is not named: $(cat err.txt)"
 "$TEACHER" --help >out.txt 2>err.txt || fail "teacher --help: exit code"
 grep -q '^usage: LanescopeTeacher' out.txt || fail "teacher --help: no usage"
+
+head -c 100 first.dat >am.dat
+printf 'old' >am.dat.unusable-1
+printf 'killed' >am.dat.Xy12Z9
+printf 'mine' >am.dat.backup
+run Lanescope clip.avi
+expect_eq "cut am.dat: exit code and output" "$RC $OUT" "0 Processing avi file..."$'\n'"$HELP"
+expect_contains "cut am.dat: message" "$ERR" "am.dat could not be used (it is damaged or cut short); it is kept as am.dat.unusable-2 and a fresh memory is used"
+cmp -s am.dat.unusable-2 <(head -c 100 first.dat) || fail "cut am.dat: not kept as it was"
+expect_eq "cut am.dat: the name taken before" "$(cat am.dat.unusable-1)" old
+[ ! -e am.dat.Xy12Z9 ] || fail "the new file of a killed save is left"
+expect_eq "a backup beside am.dat" "$(cat am.dat.backup)" mine
+expect_saved_memory "cut am.dat"
+rm am.dat
+mkfifo am.dat
+run Lanescope clip.avi
+expect_contains "am.dat a pipe: message" "$ERR" "am.dat could not be used (it is not a regular file); it is kept as am.dat.unusable-3"
+[ -p am.dat.unusable-3 ] || fail "am.dat a pipe: not kept"
+expect_saved_memory "am.dat a pipe"
+
+# The first run is held on one frame by t (pick mode) while the second runs; ESC lets it play to its end.
+make_video long.avi
+cp first.dat am.dat
+"$LANESCOPE" long.avi >long_out.txt 2>long_err.txt </dev/null &
+STARTED_PID=$!
+wait_window
+key t
+run Lanescope clip.avi
+expect_eq "run beside another: exit code" "$RC" 0
+expect_contains "run beside another: message" "$ERR" "am.dat is in use by another Lanescope run in this folder; what this run learns will not be saved"
+cmp -s am.dat first.dat || fail "run beside another: am.dat saved"
+key Escape
+wait_exit 100
+expect_eq "the other run: exit code" "$RC" 0
+cmp -s am.dat first.dat && fail "the other run: am.dat not saved"
+expect_saved_memory "the other run"
 finish

@@ -1,7 +1,7 @@
 // The memory file in a hostile folder: a working directory that cannot be written, "am.dat" that is a
 // directory or a symbolic link, and a file that another run replaces meanwhile. Whatever the folder holds,
-// a save either completes or leaves the old file exactly as it was, never writes through a link, and prints
-// nothing.
+// a save either completes (in place when only the file may be written) or leaves the old file exactly as
+// it was and says why to its caller, never writes through a link, and prints nothing.
 
 #include "MemoryFile.h"
 #include "TempFolder.h"
@@ -123,8 +123,9 @@ TEST(HostileFolder, AWorkingDirectoryThatCannotBeWrittenKeepsTheOldFile)
                 return 92;
             std::fputs("saving\n", stdout);
             std::fflush(stdout);
-            SaveMemoryFile(trained, "am.dat");
-            return 0;
+            std::string failure;
+            SaveMemoryFile(trained, "am.dat", &failure);
+            return failure == "Permission denied" ? 0 : 93;
         },
         &printed);
     if (status == 90 || status == 91)
@@ -136,6 +137,22 @@ TEST(HostileFolder, AWorkingDirectoryThatCannotBeWrittenKeepsTheOldFile)
         << "the save prints nothing: " << printed;
     EXPECT_EQ(ReadAll(name), before);
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"}) << "no new file left behind";
+
+    // A file that its user may write is rewritten in place rather than lose what the run learned.
+    TempFolder reference;
+    SaveMemoryFile(trained, (reference / "am.dat").c_str());
+    fs::permissions(name, fs::perms::others_write, fs::perm_options::add);
+    const int inPlace = AsUnprivilegedUser(
+        [&]() {
+            std::string failure = "no folder";
+            if (chdir(directory.c_str()) == 0)
+                SaveMemoryFile(trained, "am.dat", &failure);
+            return failure.empty() ? 0 : 93;
+        },
+        &printed);
+    EXPECT_EQ(inPlace, 0) << printed;
+    EXPECT_EQ(ReadAll(name), ReadAll(reference / "am.dat"));
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"});
 }
 
 TEST(HostileFolder, ADirectoryNamedAmDatIsNeitherReadNorReplaced)

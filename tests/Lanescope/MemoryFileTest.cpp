@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -53,10 +55,11 @@ void TrainStart(CvAssociativeMemory& m, const cv::Mat& frame, int frames)
 }
 
 /* Loads name into m, returning what was printed on standard output. */
-std::string Load(CvAssociativeMemory& m, const std::string& name, bool* read)
+std::string Load(CvAssociativeMemory& m, const std::string& name, bool* read,
+                 CvMemoryFileStatus* status = NULL)
 {
     testing::internal::CaptureStdout();
-    *read = LoadMemoryFile(m, name.c_str());
+    *read = LoadMemoryFile(m, name.c_str(), status);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -144,40 +147,49 @@ TEST(MemoryFile, UnusableFilesGiveAFreshMemoryWithoutReport)
     SaveMemoryFile(trained, name.c_str());
     const Bytes good = ReadAll(name);
 
-    std::vector<std::pair<const char*, Bytes>> cases;
+    struct Case
+    {
+        const char* what;
+        Bytes bytes;
+        CvMemoryFileState state;
+    };
+    std::vector<Case> cases;
     Bytes b = good;
     b.at(5) = '1';
-    cases.push_back({"AMv0.1", b});
-    cases.push_back({"5 bytes", Bytes(good.begin(), good.begin() + 5)});
-    cases.push_back({"header only", Bytes(good.begin(), good.begin() + 11)});
+    cases.push_back({"AMv0.1", b, CV_MF_UNKNOWN_VERSION});
+    cases.push_back({"5 bytes", Bytes(good.begin(), good.begin() + 5), CV_MF_DAMAGED});
+    cases.push_back({"a picture", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0}, CV_MF_FOREIGN});
+    cases.push_back({"header only", Bytes(good.begin(), good.begin() + 11), CV_MF_DAMAGED});
     b = good;
     b[7] += 1;
-    cases.push_back({"packed size one past the file", b});
+    cases.push_back({"packed size one past the file", b, CV_MF_DAMAGED});
     b = good;
     b[7] = b[8] = b[9] = b[10] = 0xFF;
-    cases.push_back({"packed size of 4 GiB", b});
+    cases.push_back({"packed size of 4 GiB", b, CV_MF_DAMAGED});
     b = good;
     b[11 + 8] = 5;
-    cases.push_back({"check value 5", b});
+    cases.push_back({"check value 5", b, CV_MF_DAMAGED});
     b = good;
     b[7] = 0;
     b[8] = b[9] = b[10] = 0;
-    cases.push_back({"packed size 0", b});
+    cases.push_back({"packed size 0", b, CV_MF_DAMAGED});
 
     for (const auto& c : cases) {
-        WriteAll(name, c.second);
+        WriteAll(name, c.bytes);
         CvAssociativeMemory m;
         bool read = true;
+        CvMemoryFileStatus status;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(Load(m, name, &read), "") << c.first;
+        EXPECT_EQ(Load(m, name, &read, &status), "") << c.what;
         testing::internal::GetCapturedStderr();
-        EXPECT_FALSE(read) << c.first;
-        EXPECT_EQ(m.root, nullptr) << c.first << ": the memory is left for the caller to create";
+        EXPECT_FALSE(read) << c.what;
+        EXPECT_EQ(status.state, c.state) << c.what;
+        EXPECT_EQ(m.root, nullptr) << c.what << ": the memory is left for the caller to create";
         // The caller's fresh memory replaces the file at the end of the run.
         m.Create(100, 100, 0);
         SaveMemoryFile(m, name.c_str());
         const Bytes now = ReadAll(name);
-        EXPECT_EQ(now.size(), 93u) << c.first;
+        EXPECT_EQ(now.size(), 93u) << c.what;
     }
 
     bool read = true;
@@ -210,13 +222,17 @@ TEST(MemoryFile, AFailedSaveLeavesTheOldFileWhole)
     small.rlim_cur = 300;
     void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
-    SaveMemoryFile(m, name.c_str());
+    std::string failure;
+    SaveMemoryFile(m, name.c_str(), &failure);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(failure, std::strerror(EFBIG));
     EXPECT_EQ(ReadAll(name), old);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"am.dat"}) << "the partial new file is removed";
 
-    // A directory where no new file can be made (only meaningful when permissions apply to us).
+    // A directory where no new file can be made and a file that may not be rewritten in place (only
+    // meaningful when permissions apply to us).
+    chmod(name.c_str(), 0444);
     chmod(dir.path.c_str(), 0555);
     if (access(dir.path.c_str(), W_OK) != 0) {
         SaveMemoryFile(m, name.c_str());
@@ -233,6 +249,37 @@ TEST(MemoryFile, AFailedSaveLeavesTheOldFileWhole)
     EXPECT_TRUE(fs::is_directory(taken));
     EXPECT_EQ(ReadAll(taken + "/inside"), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(sub), fs::directory_iterator()), 1) << "no new file left";
+}
+
+TEST(MemoryFile, APackedSizeBeyondTheImageCostsNoMoreThanTheImage)
+{
+    TempFolder dir;
+    const std::string name = dir / "am.dat";
+    CvAssociativeMemory trained;
+    TrainStart(trained, TexturedFrame(), 5);
+    SaveMemoryFile(trained, name.c_str());
+    // Nearly 4 GiB of spare bytes that the file claims without holding them: a sparse file.
+    Bytes file = ReadAll(name);
+    const uint32_t claimed = 0xFFFFFF00u;
+    for (int i = 0; i < 4; i++)
+        file[7 + static_cast<size_t>(i)] = static_cast<unsigned char>(claimed >> (8 * i));
+    WriteAll(name, file);
+    ASSERT_EQ(truncate(name.c_str(), 11 + static_cast<off_t>(claimed)), 0);
+
+    struct rlimit saved;
+    getrlimit(RLIMIT_DATA, &saved);
+#ifndef __SANITIZE_ADDRESS__
+    // The sanitizer's own reservations would not fit under this limit.
+    struct rlimit limited = saved;
+    limited.rlim_cur = 1u << 30;
+    setrlimit(RLIMIT_DATA, &limited);
+#endif
+    CvAssociativeMemory m;
+    bool read = false;
+    Load(m, name, &read);
+    setrlimit(RLIMIT_DATA, &saved);
+    EXPECT_TRUE(read);
+    EXPECT_EQ(m.context.baseCount, 4);
 }
 
 TEST(MemoryFile, ASymbolicLinkIsReplacedNotFollowed)
