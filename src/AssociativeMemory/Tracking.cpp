@@ -3,6 +3,8 @@
 #include "CvAssociativeMemory.h"
 
 #include "ErrorReport.h"
+#include "MemoryInternals.h"
+#include "SeqEntries.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,14 +59,6 @@ CvConDensation* CreateTrackFilter()
     return filter;
 }
 
-/* The element at reader's position, then advances the reader. */
-template <class T> T* NextElement(CvSeq* seq, CvSeqReader& reader)
-{
-    T* element = reinterpret_cast<T*>(reader.ptr);
-    CV_NEXT_SEQ_ELEM(seq->elem_size, reader);
-    return element;
-}
-
 /* One recall of the re-detection: what Read returned for an input rectangle. */
 struct Recall
 {
@@ -78,26 +72,44 @@ struct Recall
 /* Reads rect down to the deepest level whatever the match; false when Read refused the rectangle. */
 bool ReadAll(CvAssociativeMemory& memory, CvRect rect, Recall* recall)
 {
-    const uint64_t accesses = memory.context.accessCount;
     int* data = NULL;
     recall->input = rect;
     recall->found = rect;
     recall->hits = 0;
     recall->confidence = 0.0;
-    memory.Read(rect, &recall->found, &data, NULL, &recall->hits, &recall->confidence, true);
-    // Read counts every access it makes and none it refuses.
-    if (memory.context.accessCount == accesses || !data)
+    if (!TookAccess(memory,
+                    [&] {
+                        memory.Read(rect, &recall->found, &data, NULL, &recall->hits, &recall->confidence,
+                                    true);
+                    }) ||
+        !data)
         return false;
     recall->data = *data;
     return true;
 }
 
-/* Writes rect under *type; true when the memory took it (Write counts every access it makes). */
+/* Writes rect under *type; true when the memory took it. */
 bool WriteArea(CvAssociativeMemory& memory, CvRect rect, const int* type)
 {
-    const uint64_t accesses = memory.context.accessCount;
-    memory.Write(rect, type);
-    return memory.context.accessCount != accesses;
+    return TookAccess(memory, [&] { memory.Write(rect, type); });
+}
+
+/* What a detection's merged windows say on average. */
+struct DetectionMean
+{
+    CvPoint centre;    /* mean centre, image pixels */
+    CvSize size;       /* mean size, image pixels */
+    double confidence; /* mean read confidence */
+};
+
+/* The means of d's windows; all zero for a detection without windows. */
+DetectionMean MeanOf(const CvAMDetection& d)
+{
+    const int n = d.count;
+    if (!n)
+        return DetectionMean{cvPoint(0, 0), cvSize(0, 0), 0.0};
+    return DetectionMean{cvPoint(d.sumX / n, d.sumY / n), cvSize(d.sumWidth / n, d.sumHeight / n),
+                         d.sumConfidence / n};
 }
 
 /* Moves a track to a new measurement: the filter takes the displacement (zx, zy), the track the new centre,
@@ -138,87 +150,110 @@ struct TrackingStep
 
     /* Learns from a detection, then updates the nearest track of its type within the gate or starts one. */
     void Associate(CvAMDetection* d);
+    /* Writes the detection's area at the trained size when it is about that size and not yet recognised
+       well; raises CV_AM_LEARNED when the memory took it. */
+    void LearnDetection(const DetectionMean& m, int* type);
+    /* The nearest live track of type not yet updated in this call, with its squared distance (rx, ry:
+       image pixels to base-window units); also the first free slot, if any. */
+    CvAMTrack* FindNearestTrack(const DetectionMean& m, int type, float rx, float ry, int64_t* distance,
+                                CvAMTrack** freeSlot);
+    /* Starts a track of type at the detection in slot, or in a new slot with its own filter. */
+    void StartTrack(CvAMTrack* slot, const DetectionMean& m, int type);
     /* Looks for an undetected live track around its predicted place and updates it when asked to. */
     void ReDetect(CvAMTrack* t);
 };
 
 void TrackingStep::Associate(CvAMDetection* d)
 {
-    CvAssociativeMemory& am = memory;
-    const int W = am.context.width, H = am.context.height;
-    const int n = d->count;
-    const int mcx = n ? d->sumX / n : 0, mcy = n ? d->sumY / n : 0;
-    const int mw = n ? d->sumWidth / n : 0, mh = n ? d->sumHeight / n : 0;
-    const double m = n ? d->sumConfidence / n : 0.0;
+    const DetectionMean m = MeanOf(*d);
+    if (learning)
+        LearnDetection(m, &d->data);
 
-    // Learning from the detection: only objects of about the trained size, at the trained size.
-    const int64_t dw = static_cast<int64_t>(mw) - W, dh = static_cast<int64_t>(mh) - H;
-    if (learning && m < learningCeiling && dw * dw + dh * dh < am.sizeTolerance2) {
-        const int64_t x = static_cast<int64_t>(mcx) - (W >> 1), y = static_cast<int64_t>(mcy) - (H >> 1);
-        const CvRect rect = cvRect(static_cast<int>(x), static_cast<int>(y), W, H);
-        if (x >= 0 && y >= 0 && x + W <= am.sourceWidth && y + H <= am.sourceHeight &&
-            WriteArea(am, rect, &d->data)) {
-            info.bases = am.context.baseCount;
-            Raise(CV_AM_LEARNED, &d->data, rect, m, NULL);
-        }
-    }
-
-    // The nearest live track of the type, not yet updated in this call, measured in base-window units.
-    const float rx = static_cast<float>(am.context.alignedWidth) / static_cast<float>(mw);
-    const float ry = static_cast<float>(am.context.alignedHeight) / static_cast<float>(mh);
-    const int gate = TruncInt(static_cast<float>(am.gateRadius2) * ry * rx);
-    CvAMTrack* best = NULL;
-    int64_t bestDistance = std::numeric_limits<int>::max();
+    // Distances are measured in base-window units.
+    const float rx = static_cast<float>(memory.context.alignedWidth) / static_cast<float>(m.size.width);
+    const float ry = static_cast<float>(memory.context.alignedHeight) / static_cast<float>(m.size.height);
+    const int gate = TruncInt(static_cast<float>(memory.gateRadius2) * ry * rx);
+    int64_t distance = 0;
     CvAMTrack* freeSlot = NULL;
-    CvSeqReader reader;
-    cvStartReadSeq(am.tracks, &reader, 0);
-    for (int i = 0; i < am.tracks->total; i++) {
-        CvAMTrack* t = NextElement<CvAMTrack>(am.tracks, reader);
-        if (!t->active) {
-            if (!freeSlot)
-                freeSlot = t;
-            continue;
-        }
-        if (t->lastFrame == am.frameCounter)
-            continue;
-        // e = (estimate / r + centre - mean centre) r
-        const float ex = (t->estimateX / rx + static_cast<float>(t->centreX) - static_cast<float>(mcx)) * rx;
-        const float ey = (t->estimateY / ry + static_cast<float>(t->centreY) - static_cast<float>(mcy)) * ry;
-        const int64_t distance = static_cast<int64_t>(TruncInt(ey * ey)) + TruncInt(ex * ex);
-        if (distance < bestDistance && t->data == d->data) {
-            best = t;
-            bestDistance = distance;
-        }
-    }
-
-    if (best && bestDistance < gate) {
+    CvAMTrack* nearest = FindNearestTrack(m, d->data, rx, ry, &distance, &freeSlot);
+    if (nearest && distance < gate) {
         // z = displacement of the centre in base-window units
-        UpdateTrack(am, best, static_cast<float>(mcx - best->centreX) * rx,
-                    static_cast<float>(mcy - best->centreY) * ry, cvPoint(mcx, mcy), cvSize(mw, mh), m);
+        UpdateTrack(memory, nearest, static_cast<float>(m.centre.x - nearest->centreX) * rx,
+                    static_cast<float>(m.centre.y - nearest->centreY) * ry, m.centre, m.size, m.confidence);
         return;
     }
+    StartTrack(freeSlot, m, d->data);
+}
 
-    CvAMTrack* t = freeSlot;
+void TrackingStep::LearnDetection(const DetectionMean& m, int* type)
+{
+    CvAssociativeMemory& am = memory;
+    const int W = am.context.width, H = am.context.height;
+    // Only objects of about the trained size, at the trained size.
+    const int64_t dw = static_cast<int64_t>(m.size.width) - W, dh = static_cast<int64_t>(m.size.height) - H;
+    if (!(m.confidence < learningCeiling && dw * dw + dh * dh < am.sizeTolerance2))
+        return;
+    const int64_t x = static_cast<int64_t>(m.centre.x) - (W >> 1),
+                  y = static_cast<int64_t>(m.centre.y) - (H >> 1);
+    const CvRect rect = cvRect(static_cast<int>(x), static_cast<int>(y), W, H);
+    if (x >= 0 && y >= 0 && x + W <= am.sourceWidth && y + H <= am.sourceHeight &&
+        WriteArea(am, rect, type)) {
+        info.bases = am.context.baseCount;
+        Raise(CV_AM_LEARNED, type, rect, m.confidence, NULL);
+    }
+}
+
+CvAMTrack* TrackingStep::FindNearestTrack(const DetectionMean& m, int type, float rx, float ry,
+                                          int64_t* distance, CvAMTrack** freeSlot)
+{
+    CvAMTrack* nearest = NULL;
+    int64_t nearestDistance = std::numeric_limits<int>::max();
+    ForEachElement<CvAMTrack>(memory.tracks, [&](CvAMTrack* t) {
+        if (!t->active) {
+            if (!*freeSlot)
+                *freeSlot = t;
+            return;
+        }
+        if (t->lastFrame == memory.frameCounter)
+            return;
+        // e = (estimate / r + centre - mean centre) r
+        const float ex =
+            (t->estimateX / rx + static_cast<float>(t->centreX) - static_cast<float>(m.centre.x)) * rx;
+        const float ey =
+            (t->estimateY / ry + static_cast<float>(t->centreY) - static_cast<float>(m.centre.y)) * ry;
+        const int64_t e2 = static_cast<int64_t>(TruncInt(ey * ey)) + TruncInt(ex * ex);
+        if (e2 < nearestDistance && t->data == type) {
+            nearest = t;
+            nearestDistance = e2;
+        }
+    });
+    *distance = nearestDistance;
+    return nearest;
+}
+
+void TrackingStep::StartTrack(CvAMTrack* slot, const DetectionMean& m, int type)
+{
+    CvAMTrack* t = slot;
     if (!t) {
         CvAMTrack fresh = {};
         fresh.filter = CreateTrackFilter();
         if (!fresh.filter)
             return;
-        t = reinterpret_cast<CvAMTrack*>(cvSeqPush(am.tracks, &fresh));
+        t = reinterpret_cast<CvAMTrack*>(cvSeqPush(memory.tracks, &fresh));
     }
     t->active = 1;
-    t->centreX = mcx;
-    t->centreY = mcy;
+    t->centreX = m.centre.x;
+    t->centreY = m.centre.y;
     t->estimateX = 0.0f;
     t->estimateY = 0.0f;
     t->hits = 0;
-    t->width = mw;
-    t->height = mh;
-    t->confidence = m;
-    t->data = d->data;
-    t->lastFrame = am.frameCounter;
+    t->width = m.size.width;
+    t->height = m.size.height;
+    t->confidence = m.confidence;
+    t->data = type;
+    t->lastFrame = memory.frameCounter;
     t->userData = NULL;
-    cvConDensInitSampleSet(t->filter, am.lowerBound, am.upperBound);
+    cvConDensInitSampleSet(t->filter, memory.lowerBound, memory.upperBound);
 }
 
 void TrackingStep::ReDetect(CvAMTrack* t)
@@ -282,7 +317,7 @@ void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer,
                                          double learningCeiling, double acceptanceFloor)
 {
     if (!eventFunc) {
-        CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ObjectTracking", "The pointer of RcgAMFunc is NULL");
+        CV_REPORT(CV_StsNullPtr, CV_AM_TRACKING_FUNC, CV_AM_NULL_EVENT_FUNC_MSG);
         return;
     }
     eventFunc(CV_AM_FRAME_START, NULL, NULL, userPointer);
@@ -294,30 +329,22 @@ void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer,
     // The reported bases value starts at the call's baseCount and follows every Write of the step.
     const CvAMObjectInfo info = {cvRect(0, 0, 0, 0), 0.0, context.baseCount, NULL};
     TrackingStep step = {*this, eventFunc, userPointer, learning, learningCeiling, acceptanceFloor, info};
-    CvSeqReader reader;
-    cvStartReadSeq(detections, &reader, 0);
-    for (int i = 0; i < detections->total; i++)
-        step.Associate(NextElement<CvAMDetection>(detections, reader));
+    ForEachElement<CvAMDetection>(detections, [&step](CvAMDetection* d) { step.Associate(d); });
 
-    cvStartReadSeq(tracks, &reader, 0);
-    for (int i = 0; i < tracks->total; i++) {
-        CvAMTrack* t = NextElement<CvAMTrack>(tracks, reader);
+    ForEachElement<CvAMTrack>(tracks, [&](CvAMTrack* t) {
         if (t->active && frameCounter - t->lastFrame > CV_AM_TRACK_LIFETIME) {
             t->active = 0;
-            if (t->userData) {
-                operator delete(t->userData);
-                t->userData = NULL;
-            }
+            ReleaseUserData(t);
         }
         if (!t->active)
-            continue;
+            return;
         t->confidence *= 0.5;
         step.Raise(CV_AM_TRACKED, &t->data,
                    cvRect(t->centreX - (t->width >> 1), t->centreY - (t->height >> 1), t->width, t->height),
                    t->confidence, &t->userData);
         if (t->lastFrame != frameCounter)
             step.ReDetect(t);
-    }
+    });
 
     frameCounter++;
     eventFunc(CV_AM_FRAME_END, NULL, NULL, userPointer);

@@ -2,6 +2,7 @@
 #include "CvAssociativeMemory.h"
 
 #include "ErrorReport.h"
+#include "MemoryInternals.h"
 #include "SeqEntries.h"
 
 #include <opencv2/imgproc/imgproc_c.h>
@@ -28,13 +29,13 @@ bool CheckAccess(const CvAssociativeMemory& m, CvRect area, const char* func, co
         return false;
     }
     if (!m.root) {
-        CV_REPORT(CV_StsNullPtr, func, "Associative memory is not created");
+        CV_REPORT(CV_StsNullPtr, func, CV_AM_NOT_CREATED_MSG);
         return false;
     }
     // Create and Release drop the integral image and a failed SetImage drops the source, so both must
     // be present for the current frame to be readable.
     if (!m.source || !m.integral) {
-        CV_REPORT(CV_StsNullPtr, func, "Source image is not set");
+        CV_REPORT(CV_StsNullPtr, func, CV_AM_NO_SOURCE_MSG);
         return false;
     }
     return true;
@@ -61,7 +62,6 @@ void AccessStep(CvAssociativeMemory& m, int** data = NULL)
 
 void CvAssociativeMemory::SetImage(const CvArr* image)
 {
-    static const char* const func = "CvAssociativeMemory::SetImage";
     // Until this frame is accepted the memory has no readable source.
     source = NULL;
     CvMat* view = NULL;
@@ -71,11 +71,11 @@ void CvAssociativeMemory::SetImage(const CvArr* image)
         view = NULL;
     }
     if (!view) {
-        CV_REPORT(CV_StsBackTrace, func, "Inner function failed.");
+        CV_REPORT(CV_StsBackTrace, CV_AM_SET_IMAGE_FUNC, CV_AM_INNER_FAILED_MSG);
         return;
     }
     if (CV_MAT_TYPE(view->type) != CV_8UC1) {
-        CV_REPORT(CV_StsUnsupportedFormat, func, "Source images must have 8uC1 type");
+        CV_REPORT(CV_StsUnsupportedFormat, CV_AM_SET_IMAGE_FUNC, CV_AM_SOURCE_TYPE_MSG);
         return;
     }
     if (!integral || sourceWidth != view->cols || sourceHeight != view->rows) {
@@ -90,11 +90,10 @@ void CvAssociativeMemory::SetImage(const CvArr* image)
 
 void CvAssociativeMemory::Write(CvRect area, const int* apData)
 {
-    static const char* const func = "CvAssociativeMemory::Write";
-    if (!CheckAccess(*this, area, func, "Incorrect size interest area"))
+    if (!CheckAccess(*this, area, CV_AM_WRITE_FUNC, CV_AM_WRITE_AREA_MSG))
         return;
     if (!apData) {
-        CV_REPORT(CV_StsNullPtr, func, "NULL apData pointer");
+        CV_REPORT(CV_StsNullPtr, CV_AM_WRITE_FUNC, CV_AM_NULL_DATA_MSG);
         return;
     }
     if (area.width != context.scanRects[0].width || area.height != context.scanRects[0].height)
@@ -109,7 +108,7 @@ void CvAssociativeMemory::Write(CvRect area, const int* apData)
 bool CvAssociativeMemory::Read(CvRect area, CvRect* foundArea, int** data, uint64_t* index, uint64_t* hits,
                                double* probability, bool countAll)
 {
-    if (!CheckAccess(*this, area, "CvAssociativeMemory::Read", "Incorrect size of interest area"))
+    if (!CheckAccess(*this, area, CV_AM_READ_FUNC, CV_AM_READ_AREA_MSG))
         return false;
     if (area.width != context.scanRects[0].width || area.height != context.scanRects[0].height)
         SetAreaSize(area.width, area.height);
