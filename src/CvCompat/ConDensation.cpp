@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <new>
 #include <opencv2/core.hpp>
 #include <utility>
@@ -86,8 +85,7 @@ CvConDensation* cvCreateConDensation(int dynamParams, int measureParams, int sam
     try {
         block = cvAlloc(size);
     } catch (const cv::Exception& e) {
-        // OpenCV has reported the failed allocation through its handler already; say it as ErrorReport does.
-        std::fprintf(stderr, "%s\n", e.what());
+        cvReportException(e);
         return nullptr;
     }
 
