@@ -18,11 +18,11 @@
 
 namespace {
 
-const int frameCount = 8;
+const int FRAME_COUNT = 8;
 
 /* The frame kinds, by benchmark argument. */
 enum FrameKind { STREET_FRAMES, SQUARE_FRAMES, TRAFFIC_FRAMES, FRAME_KINDS };
-const char* const frameKindNames[FRAME_KINDS] = {"street", "squares", "traffic"};
+const char* const FRAME_KIND_NAMES[FRAME_KINDS] = {"street", "squares", "traffic"};
 
 /* Colour frame number i of a kind, 640 x 480, upright. */
 cv::Mat MakeFrame(int kind, int i)
@@ -43,7 +43,7 @@ const std::vector<cv::Mat>& GreyFrames(int kind)
 {
     static std::vector<cv::Mat> frames[FRAME_KINDS];
     if (frames[kind].empty())
-        for (int i = 0; i < frameCount; i++) {
+        for (int i = 0; i < FRAME_COUNT; i++) {
             cv::Mat colour = MakeFrame(kind, i);
             cv::Mat grey(480, 640, CV_8UC1);
             IplImage colourImage = cvIplImage(colour), greyImage = cvIplImage(grey);
@@ -57,7 +57,7 @@ const std::vector<cv::Mat>& GreyFrames(int kind)
 std::vector<IplImage> FrameImages(benchmark::State& state)
 {
     const int kind = int(state.range(0));
-    state.SetLabel(frameKindNames[kind]);
+    state.SetLabel(FRAME_KIND_NAMES[kind]);
     std::vector<IplImage> images;
     for (const cv::Mat& frame : GreyFrames(kind))
         images.push_back(cvIplImage(frame));

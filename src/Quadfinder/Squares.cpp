@@ -8,18 +8,18 @@
 namespace {
 
 // Threshold levels: level 0 is the adaptive one, level l > 0 thresholds at 82 + 12 l (94 ... 154).
-const int adaptiveBlockSize = 17;
-const double adaptiveParameter = 2.0;
+const int CV_SQUARE_ADAPTIVE_BLOCK = 17;
+const double CV_SQUARE_ADAPTIVE_OFFSET = 2.0;
 
 // Square pixels a square must exceed, and stay below.
-const double minSquareArea = 1000.0;
-const double maxSquareArea = 4000.0;
+const double CV_SQUARE_MIN_AREA = 1000.0;
+const double CV_SQUARE_MAX_AREA = 4000.0;
 
 // Largest |cosine| a tested corner may have (strictly less), about 56.6 to 123.4 degrees.
-const double maxCornerCosine = 0.55;
+const double CV_SQUARE_MAX_COSINE = 0.55;
 
 // Douglas-Peucker accuracy as a share of the closed contour's perimeter.
-const double approxAccuracy = 0.02;
+const double CV_SQUARE_APPROX_ACCURACY = 0.02;
 
 /* Whether the polygon approximating a contour could still pass the 4-vertex and area tests. */
 bool MayHoldSquare(const CvSeq* contour)
@@ -33,14 +33,14 @@ bool MayHoldSquare(const CvSeq* contour)
         return false;
     // The contour scanner stores each contour's bounding box in its header; update 0 reads it back.
     CvRect box = cvBoundingRect(const_cast<CvSeq*>(contour), 0);
-    return double(int64_t(box.width - 1) * int64_t(box.height - 1)) > minSquareArea;
+    return double(int64_t(box.width - 1) * int64_t(box.height - 1)) > CV_SQUARE_MIN_AREA;
 }
 
 /* Whether a 4-vertex polygon has the area and the corners of a square. */
 bool IsSquare(const CvSeq* polygon)
 {
     double area = std::fabs(cvContourArea(polygon, CV_WHOLE_SEQ, 0));
-    if (!(area > minSquareArea && area < maxSquareArea) || !cvCheckContourConvexity(polygon))
+    if (!(area > CV_SQUARE_MIN_AREA && area < CV_SQUARE_MAX_AREA) || !cvCheckContourConvexity(polygon))
         return false;
     CvPoint v[4];
     for (int i = 0; i < 4; i++)
@@ -51,7 +51,7 @@ bool IsSquare(const CvSeq* polygon)
         double t = std::fabs(CornerCosine(v[i % 4], v[i - 2], v[i - 1]));
         s = t > s ? t : s;
     }
-    return s < maxCornerCosine;
+    return s < CV_SQUARE_MAX_COSINE;
 }
 
 } // namespace
@@ -59,8 +59,8 @@ bool IsSquare(const CvSeq* polygon)
 void BinariseSquareLevel(const IplImage* grey, IplImage* work, int level)
 {
     if (level == 0)
-        cvAdaptiveThreshold(grey, work, 255, CV_ADAPTIVE_THRESH_MEAN_C, CV_THRESH_BINARY, adaptiveBlockSize,
-                            adaptiveParameter);
+        cvAdaptiveThreshold(grey, work, 255, CV_ADAPTIVE_THRESH_MEAN_C, CV_THRESH_BINARY,
+                            CV_SQUARE_ADAPTIVE_BLOCK, CV_SQUARE_ADAPTIVE_OFFSET);
     else
         cvThreshold(grey, work, 82 + 12 * level, 255, CV_THRESH_BINARY);
 }
@@ -87,7 +87,7 @@ CvSeq* FindSquares(const IplImage* grey, CvMemStorage* storage)
             // they are passed over unapproximated, which leaves the result as it would be.
             if (!MayHoldSquare(contour))
                 continue;
-            double accuracy = approxAccuracy * cvArcLength(contour, CV_WHOLE_SEQ, 1);
+            double accuracy = CV_SQUARE_APPROX_ACCURACY * cvArcLength(contour, CV_WHOLE_SEQ, 1);
             CvSeq* polygon =
                 cvApproxPoly(contour, sizeof(CvContour), storage, CV_POLY_APPROX_DP, accuracy, 0);
             if (polygon->total != 4 || !IsSquare(polygon))

@@ -14,7 +14,7 @@
 
 namespace {
 
-const int kType = 17;
+const int TRAINED_TYPE = 17;
 
 /* Background texture with the object pasted at origin, scaled to side x side. */
 cv::Mat Frame(const cv::Mat& background, const cv::Mat& object, cv::Point origin, int side)
@@ -40,7 +40,7 @@ struct Tally
         double probability = 0;
         const bool matched = m.Read(area, nullptr, &data, nullptr, nullptr, &probability);
         reads++;
-        if (matched && data && *data == kType) {
+        if (matched && data && *data == TRAINED_TYPE) {
             recognised++;
             confidenceSum += probability;
         }
@@ -60,7 +60,7 @@ class Recall : public ::testing::Test
         memory.Create(100, 100, 0);
         SetFrame(memory, trainedFrame);
         // The application's training frame: one Write, then a Read of the same area.
-        memory.Write(cvRect(270, 190, 100, 100), &kType);
+        memory.Write(cvRect(270, 190, 100, 100), &TRAINED_TYPE);
         memory.Read(cvRect(270, 190, 100, 100));
     }
 
@@ -75,7 +75,7 @@ TEST_F(Recall, TrainedPlaceAndItsNeighbourhood)
     int* data = nullptr;
     double probability = 0;
     ASSERT_TRUE(memory.Read(cvRect(270, 190, 100, 100), nullptr, &data, nullptr, nullptr, &probability));
-    EXPECT_EQ(*data, kType);
+    EXPECT_EQ(*data, TRAINED_TYPE);
     EXPECT_GT(probability, 0.5);
     std::printf("[recall] trained place: confidence %.3f\n", probability);
 
@@ -137,7 +137,7 @@ TEST_F(Recall, MovedObject)
     int* data = nullptr;
     double here = 0, there = 0;
     ASSERT_TRUE(memory.Read(cvRect(60, 330, 100, 100), nullptr, &data, nullptr, nullptr, &here));
-    EXPECT_EQ(*data, kType);
+    EXPECT_EQ(*data, TRAINED_TYPE);
     SetFrame(memory, trainedFrame);
     memory.Read(cvRect(270, 190, 100, 100), nullptr, nullptr, nullptr, nullptr, &there);
     EXPECT_DOUBLE_EQ(here, there);
@@ -230,7 +230,7 @@ TEST(RecallMany, SeveralObjectsAndTypes)
         CvAssociativeMemory single;
         single.Create(100, 100, 0);
         SetFrame(single, frames[static_cast<size_t>(i)]);
-        single.Write(cvRect(270, 190, 100, 100), &kType);
+        single.Write(cvRect(270, 190, 100, 100), &TRAINED_TYPE);
         alone += single.Read(cvRect(270, 190, 100, 100)) ? 1 : 0;
     }
     std::printf("[recall] the same %d objects trained alone: %d recognised at the trained place\n", objects,

@@ -7,8 +7,8 @@
 namespace {
 
 // Recognised windows of the hand memory score 2^31 - 1 - 1000 (2^30 - 1) / 2000.
-const double kRecognised = Confidence(2147483647 - 536870911);
-const CvRect kCentre = cvRect(270, 190, 100, 100);
+const double RECOGNISED = Confidence(2147483647 - 536870911);
+const CvRect CENTRE = cvRect(270, 190, 100, 100);
 
 /* Windows counted by one scan of a frame of this size. */
 int WindowsOf(int imageWidth, int imageHeight)
@@ -28,7 +28,7 @@ CvRect Around(int cx, int cy)
 TEST(ObjectTracking, NullEventFunctionIsReportedOnce)
 {
     HandMemory hand(640, 480);
-    hand.Track({kCentre});
+    hand.Track({CENTRE});
     const uint64_t accesses = hand.am.context.accessCount;
     Reports reports;
     hand.am.ObjectTracking(nullptr, &hand.recorder, false, 5.005, 4.995);
@@ -38,7 +38,7 @@ TEST(ObjectTracking, NullEventFunctionIsReportedOnce)
     EXPECT_EQ(reports.list[0].msg, "The pointer of RcgAMFunc is NULL");
     EXPECT_EQ(hand.am.frameCounter, 1u);
     EXPECT_EQ(hand.am.context.accessCount, accesses);
-    EXPECT_NEAR(hand.Slot(0)->confidence, kRecognised / 2, 1e-12);
+    EXPECT_NEAR(hand.Slot(0)->confidence, RECOGNISED / 2, 1e-12);
 }
 
 TEST(ObjectTracking, UncreatedMemoryOnlyFramesTheCall)
@@ -59,7 +59,7 @@ TEST(ObjectTracking, EventOrderWithLearningFromADetection)
 {
     HandMemory hand(640, 480);
     const int windows = WindowsOf(640, 480);
-    hand.Track({kCentre}, true, 5.005, 4.995);
+    hand.Track({CENTRE}, true, 5.005, 4.995);
     const std::vector<int> outline = {CV_AM_FRAME_START, CV_AM_RECOGNIZED, CV_AM_LEARNED, CV_AM_TRACKED,
                                       CV_AM_FRAME_END};
     EXPECT_EQ(hand.recorder.Outline(), outline);
@@ -77,7 +77,7 @@ TEST(ObjectTracking, EventOrderWithLearningFromADetection)
     EXPECT_EQ(learned.info.rect.x, 270);
     EXPECT_EQ(learned.info.rect.y, 190);
     EXPECT_EQ(learned.info.rect.width, 100);
-    EXPECT_NEAR(learned.info.confidence, kRecognised, 1e-12);
+    EXPECT_NEAR(learned.info.confidence, RECOGNISED, 1e-12);
     EXPECT_EQ(learned.info.bases, 4);
     EXPECT_EQ(learned.info.userSlot, nullptr);
 
@@ -85,7 +85,7 @@ TEST(ObjectTracking, EventOrderWithLearningFromADetection)
     EXPECT_EQ(tracked.type, 1);
     EXPECT_EQ(tracked.info.rect.x, 270);
     EXPECT_EQ(tracked.info.rect.height, 100);
-    EXPECT_NEAR(tracked.info.confidence, kRecognised / 2, 1e-12);
+    EXPECT_NEAR(tracked.info.confidence, RECOGNISED / 2, 1e-12);
     EXPECT_EQ(tracked.info.bases, 4);
     EXPECT_EQ(tracked.info.userSlot, reinterpret_cast<void**>(&hand.Slot(0)->userData));
 }
@@ -94,7 +94,7 @@ TEST(ObjectTracking, ReDetectionLearnsAndUpdatesWhenAsked)
 {
     HandMemory hand(640, 480);
     const int windows = WindowsOf(640, 480);
-    hand.Track({kCentre});
+    hand.Track({CENTRE});
     const uint64_t accesses = hand.am.context.accessCount;
 
     // Nothing is recognised now; the track's own reads score 600 (2^30 - 1) / 1000 from a much used base.
@@ -115,7 +115,7 @@ TEST(ObjectTracking, ReDetectionLearnsAndUpdatesWhenAsked)
     const CvAMTrack* t = hand.Slot(0);
     EXPECT_EQ(t->lastFrame, 1u);
     EXPECT_EQ(t->hits, 1);
-    EXPECT_NEAR(t->confidence, kRecognised / 4 + Confidence(644245093), 1e-12);
+    EXPECT_NEAR(t->confidence, RECOGNISED / 4 + Confidence(644245093), 1e-12);
 }
 
 TEST(ObjectTracking, WithoutLearningOnlyDetectionsMoveTracksYetReadsAreMade)
@@ -124,7 +124,7 @@ TEST(ObjectTracking, WithoutLearningOnlyDetectionsMoveTracksYetReadsAreMade)
     const int windows = WindowsOf(640, 480);
     // Four tracks, made one per frame: in the middle, upper left, with its prediction at the right border
     // and with its prediction beyond it.
-    for (CvRect target : {kCentre, Around(100, 100), Around(590, 240), Around(620, 400)})
+    for (CvRect target : {CENTRE, Around(100, 100), Around(590, 240), Around(620, 400)})
         hand.Track({target});
     ASSERT_EQ(hand.am.tracks->total, 4);
     hand.Recognise(600);
@@ -145,15 +145,15 @@ TEST(ObjectTracking, WithoutLearningOnlyDetectionsMoveTracksYetReadsAreMade)
 
 // A frame narrower than the area: the scan reads 58 windows of the smallest scale and no track can be
 // searched again, so only the test's detections move the tracks. Targets lie outside the frame.
-const int kNarrow = 99;
+const int NARROW = 99;
 
 TEST(ObjectTracking, CreationDecayAndUpdateOfConfidence)
 {
-    HandMemory hand(kNarrow, 480);
+    HandMemory hand(NARROW, 480);
     hand.Track({Around(1000, 1000)});
     ASSERT_EQ(hand.recorder.Of(CV_AM_RECOGNIZED).size(), 58u);
     Event e = hand.recorder.Of(CV_AM_TRACKED).at(0);
-    EXPECT_NEAR(e.info.confidence, kRecognised / 2, 1e-12);
+    EXPECT_NEAR(e.info.confidence, RECOGNISED / 2, 1e-12);
     EXPECT_EQ(e.info.rect.x, 950);
     EXPECT_EQ(e.info.rect.width, 100);
     EXPECT_EQ(e.info.bases, 2);
@@ -163,12 +163,12 @@ TEST(ObjectTracking, CreationDecayAndUpdateOfConfidence)
 
     hand.Recognise(0);
     hand.Track({});
-    EXPECT_NEAR(hand.recorder.Of(CV_AM_TRACKED).at(0).info.confidence, kRecognised / 4, 1e-12);
+    EXPECT_NEAR(hand.recorder.Of(CV_AM_TRACKED).at(0).info.confidence, RECOGNISED / 4, 1e-12);
 
     hand.Recognise(4000); // score 2^31 - 1 - 268435455
     hand.Track({Around(1010, 1000)});
     e = hand.recorder.Of(CV_AM_TRACKED).at(0);
-    EXPECT_NEAR(e.info.confidence, (kRecognised / 4 + Confidence(1879048192)) / 2, 1e-12);
+    EXPECT_NEAR(e.info.confidence, (RECOGNISED / 4 + Confidence(1879048192)) / 2, 1e-12);
     EXPECT_EQ(e.info.rect.x, 960);
     EXPECT_EQ(t->hits, 1);
     EXPECT_EQ(t->lastFrame, 2u);
@@ -180,7 +180,7 @@ TEST(ObjectTracking, CreationDecayAndUpdateOfConfidence)
 TEST(ObjectTracking, GatingByTypeAndDistance)
 {
     {
-        HandMemory hand(kNarrow, 480);
+        HandMemory hand(NARROW, 480);
         hand.Track({Around(1000, 1000)});
         hand.Recognise(2000, 2);
         hand.Track({Around(1000, 1000)}); // another type, however close: a new track
@@ -194,7 +194,7 @@ TEST(ObjectTracking, GatingByTypeAndDistance)
         EXPECT_EQ(hand.Slot(0)->centreX, 1060);
     }
     {
-        HandMemory hand(kNarrow, 480);
+        HandMemory hand(NARROW, 480);
         hand.Track({Around(1000, 1000)});
         hand.Track({Around(1070, 1000)}); // (70 x 0.8)^2 = 3136 is outside
         ASSERT_EQ(hand.am.tracks->total, 2);
@@ -205,7 +205,7 @@ TEST(ObjectTracking, GatingByTypeAndDistance)
 
 TEST(ObjectTracking, OneDetectionPerTrackPerFrame)
 {
-    HandMemory hand(kNarrow, 480);
+    HandMemory hand(NARROW, 480);
     hand.Track({Around(1000, 1000)});
     // Two detections 50 px apart (beyond the merge radius of 39.6), each 25 px from the track.
     hand.Track({Around(1025, 1000), Around(975, 1000)});
@@ -223,7 +223,7 @@ TEST(ObjectTracking, OneDetectionPerTrackPerFrame)
 
 TEST(ObjectTracking, LifetimeDropAndReuseOfTheSlot)
 {
-    HandMemory hand(kNarrow, 480);
+    HandMemory hand(NARROW, 480);
     hand.recorder.attachBlocks = true;
     hand.Track({Around(1000, 1000)});
     hand.Track({Around(1004, 1000)}); // updated in the call with frameCounter 1: the filter has moved
@@ -274,7 +274,7 @@ TEST(ObjectTracking, LifetimeDropAndReuseOfTheSlot)
 
 TEST(ObjectTracking, ReleaseFreesBlocksOnceAndKeepsTheFrameCounter)
 {
-    HandMemory hand(kNarrow, 480);
+    HandMemory hand(NARROW, 480);
     hand.recorder.attachBlocks = true;
     hand.Track({Around(1000, 1000), Around(2000, 1000)});
     ASSERT_EQ(hand.am.tracks->total, 2);

@@ -71,7 +71,7 @@ std::vector<float> Snapshot(const CvConDensation* f, bool confidences = true)
 
 } // namespace
 
-TEST(ConDensationTest, create_and_release)
+TEST(ConDensation, CreateAndRelease)
 {
     Filter a(2, 64);
     ASSERT_NE(a.f, nullptr);
@@ -108,7 +108,7 @@ TEST(ConDensationTest, create_and_release)
     EXPECT_EQ(b, nullptr);
 }
 
-TEST(ConDensationTest, initial_spread)
+TEST(ConDensation, InitialSpread)
 {
     const int n = 4000;
     Filter a(2, n), b(2, n);
@@ -151,7 +151,7 @@ TEST(ConDensationTest, initial_spread)
     EXPECT_EQ(a.f->flSamples[n - 1][1], 9.0f);
 }
 
-TEST(ConDensationTest, bad_bounds_are_refused)
+TEST(ConDensation, BadBoundsAreRefused)
 {
     Filter a(2, 8);
     Init(a.f, {-4, -4}, {4, 4});
@@ -184,7 +184,7 @@ TEST(ConDensationTest, bad_bounds_are_refused)
     EXPECT_EQ(Snapshot(a.f), before);
 }
 
-TEST(ConDensationTest, mean_state_and_resampling)
+TEST(ConDensation, MeanStateAndResampling)
 {
     // Samples (10 i, -i); C = 0, 2, 2, 3, 5 so the thresholds 0, 1, 2, 3, 4 pick samples 1, 1, 3, 4, 4.
     Filter a(2, 5);
@@ -226,7 +226,7 @@ TEST(ConDensationTest, mean_state_and_resampling)
     }
 }
 
-TEST(ConDensationTest, diffusion_stays_in_range)
+TEST(ConDensation, DiffusionStaysInRange)
 {
     const int n = 64;
     Filter a(2, n);
@@ -251,7 +251,7 @@ TEST(ConDensationTest, diffusion_stays_in_range)
     }
 }
 
-TEST(ConDensationTest, tracking_is_reproducible)
+TEST(ConDensation, TrackingIsReproducible)
 {
     // Two filters driven exactly as the tracker drives them give bit-identical results.
     Filter a(2, 64), b(2, 64);
@@ -275,7 +275,7 @@ TEST(ConDensationTest, tracking_is_reproducible)
     EXPECT_EQ(Snapshot(a.f), Snapshot(b.f));
 }
 
-TEST(ConDensationTest, degenerate_confidences_keep_state_and_samples)
+TEST(ConDensation, DegenerateConfidencesKeepStateAndSamples)
 {
     Filter a(2, 4);
     Init(a.f, {-16, -16}, {16, 16});
