@@ -43,38 +43,35 @@ uint64_t PlainDistance(const std::vector<int16_t>& a, const std::vector<int16_t>
     return d;
 }
 
-/* The tolerance of a base trained on area, recomputed from pixel sums; *ring receives the positions. */
-uint64_t ReferenceThreshold(const cv::Mat& image, CvRect area, int cols, int rows, int areaWidth,
-                            int areaHeight, int* ring)
+/* One edge of a threshold ring: the areas of one size whose corners run from first to last. */
+struct RingEdge
 {
-    const std::vector<int16_t> trained = PixelFeatures(image, area, cols, rows);
-    const int dx = (areaWidth / (cols + 2)) / 2, dy = (areaHeight / (rows + 2)) / 2;
-    const int x = area.x, y = area.y, w = area.width, h = area.height;
-    const int xa = x < dx ? 0 : x - dx, wa = x < dx ? w - dx : w;
-    const int ya = y < dy ? 0 : y - dy, ha = y < dy ? h - dy : h;
-    const int xb = x + dx, yb = y + dy;
-    const int wb = x + w + dx >= image.cols ? w - dx : w;
-    const int hb = y + h + dy >= image.rows ? h - dy : h;
-    int64_t sum = 0;
-    int count = 0;
-    auto add = [&](int px, int py, int pw, int ph) {
-        EXPECT_GE(px, 0);
-        EXPECT_GE(py, 0);
-        EXPECT_LE(px + pw, image.cols);
-        EXPECT_LE(py + ph, image.rows);
-        sum += static_cast<int64_t>(
-            PlainDistance(PixelFeatures(image, cvRect(px, py, pw, ph), cols, rows), trained));
-        count++;
-    };
-    for (int px = xa; px <= xb; px++)
-        add(px, ya, wb, ha);
-    for (int py = ya; py <= yb; py++)
-        add(xb, py, wb, hb);
-    for (int px = xa; px <= xb; px++)
-        add(px, yb, wb, hb);
-    for (int py = ya; py <= yb; py++)
-        add(xa, py, wa, hb);
-    *ring = count;
+    cv::Point first, last;
+    cv::Size size;
+};
+
+/* The four edges of the ring of shifts by up to d around area, where no edge meets the image border. */
+std::vector<RingEdge> InnerRing(CvRect area, int d)
+{
+    const int x = area.x, y = area.y;
+    const cv::Size size(area.width, area.height);
+    return {{{x - d, y - d}, {x + d, y - d}, size},
+            {{x + d, y - d}, {x + d, y + d}, size},
+            {{x - d, y + d}, {x + d, y + d}, size},
+            {{x - d, y - d}, {x - d, y + d}, size}};
+}
+
+/* The tolerance of a base trained on area: the mean distance, from pixel sums, of the features at every
+   position of the ring's edges to those of area, times 1.105; corners count once per edge. */
+uint64_t RingThreshold(const cv::Mat& image, CvRect area, int grid, const std::vector<RingEdge>& edges)
+{
+    const std::vector<int16_t> trained = PixelFeatures(image, area, grid, grid);
+    int64_t sum = 0, count = 0;
+    for (const RingEdge& e : edges)
+        for (int y = e.first.y; y <= e.last.y; y++)
+            for (int x = e.first.x; x <= e.last.x; x++, count++)
+                sum += static_cast<int64_t>(PlainDistance(
+                    PixelFeatures(image, cvRect(x, y, e.size.width, e.size.height), grid, grid), trained));
     return static_cast<uint64_t>(static_cast<double>(sum / count) * 1.105);
 }
 
@@ -154,16 +151,16 @@ TEST(Features, RingThresholdsOfEveryLevel)
     const cv::Mat image = MakeTexture(320, 240, 5);
     SetFrame(m, image);
 
-    // A chain of children as one Write makes it, every level trained on {x0 + 10, y0 + 10, 80, 80}.
-    const int expectedRing[] = {84, 44, 20};
+    // A chain of children as one Write makes it, every level trained on {x0 + 10, y0 + 10, 80, 80}; the
+    // ring lies half a cell of the 100 x 100 area around it: 100 / 5 / 2, 100 / 9 / 2, 100 / 17 / 2 pixels.
+    const int halfCell[] = {10, 5, 2};
     CvAMBase* parent = m.root;
     for (int level = 1; level <= 3; level++) {
         const CvRect r = cvRect(60 + 10, 50 + 10, 80, 80);
         CvAMBase* child = parent->CreateChild(m.integral, r);
-        int ring = 0;
         const int g = m.context.GetGridSize(static_cast<int16_t>(level)).width;
-        EXPECT_EQ(child->threshold, ReferenceThreshold(image, r, g, g, 100, 100, &ring)) << "level " << level;
-        EXPECT_EQ(ring, expectedRing[level - 1]) << "level " << level;
+        EXPECT_EQ(child->threshold, RingThreshold(image, r, g, InnerRing(r, halfCell[level - 1])))
+            << "level " << level;
         EXPECT_GT(child->threshold, 0u);
         EXPECT_EQ(child->level, level);
         EXPECT_EQ(child->index, static_cast<uint64_t>(level + 1));
@@ -183,13 +180,52 @@ TEST(Features, RingThresholdsAtTheImageEdges)
     m.Create(100, 100, 0);
     const cv::Mat image = MakeTexture(150, 120, 9);
     SetFrame(m, image);
-    // Areas touching each edge: the ring is clipped to the image and its shrunken edges stay inside.
-    for (const CvRect r : {cvRect(0, 0, 80, 80), cvRect(3, 40, 80, 80), cvRect(70, 40, 80, 80),
-                           cvRect(64, 34, 80, 80), cvRect(35, 5, 80, 80)}) {
-        CvAMBase* child = m.root->CreateChild(m.integral, r);
-        int ring = 0;
-        EXPECT_EQ(child->threshold, ReferenceThreshold(image, r, 3, 3, 100, 100, &ring))
-            << "area at " << r.x << ", " << r.y;
+    // Areas near each border of the 150 x 120 image, with a ring of 10 pixels: where the ring would
+    // leave the image, the edge on that side is moved onto the border or its areas are shortened by 10;
+    // a ring that would just reach the right or bottom border is shortened too, one that just reaches the
+    // left and top border is not.
+    struct Case
+    {
+        CvRect area;
+        std::vector<RingEdge> ring;
+    };
+    const Case cases[] = {
+        {cvRect(0, 0, 80, 80),
+         {{{0, 0}, {10, 0}, {80, 70}},
+          {{10, 0}, {10, 10}, {80, 80}},
+          {{0, 10}, {10, 10}, {80, 80}},
+          {{0, 0}, {0, 10}, {70, 80}}}},
+        {cvRect(3, 40, 80, 80),
+         {{{0, 30}, {13, 30}, {80, 80}},
+          {{13, 30}, {13, 50}, {80, 70}},
+          {{0, 50}, {13, 50}, {80, 70}},
+          {{0, 30}, {0, 50}, {70, 70}}}},
+        {cvRect(70, 40, 80, 80),
+         {{{60, 30}, {80, 30}, {70, 80}},
+          {{80, 30}, {80, 50}, {70, 70}},
+          {{60, 50}, {80, 50}, {70, 70}},
+          {{60, 30}, {60, 50}, {80, 70}}}},
+        {cvRect(64, 34, 80, 80),
+         {{{54, 24}, {74, 24}, {70, 80}},
+          {{74, 24}, {74, 44}, {70, 70}},
+          {{54, 44}, {74, 44}, {70, 70}},
+          {{54, 24}, {54, 44}, {80, 70}}}},
+        {cvRect(60, 30, 80, 80),
+         {{{50, 20}, {70, 20}, {70, 80}},
+          {{70, 20}, {70, 40}, {70, 70}},
+          {{50, 40}, {70, 40}, {70, 70}},
+          {{50, 20}, {50, 40}, {80, 70}}}},
+        {cvRect(10, 10, 80, 80), InnerRing(cvRect(10, 10, 80, 80), 10)},
+        {cvRect(35, 5, 80, 80),
+         {{{25, 0}, {45, 0}, {80, 70}},
+          {{45, 0}, {45, 15}, {80, 80}},
+          {{25, 15}, {45, 15}, {80, 80}},
+          {{25, 0}, {25, 15}, {80, 80}}}},
+    };
+    for (const Case& c : cases) {
+        CvAMBase* child = m.root->CreateChild(m.integral, c.area);
+        EXPECT_EQ(child->threshold, RingThreshold(image, c.area, 3, c.ring))
+            << "area at " << c.area.x << ", " << c.area.y;
     }
 }
 
