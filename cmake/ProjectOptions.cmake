@@ -21,18 +21,18 @@ endfunction()
 function(project_test name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} TestSupport GTest::gtest GTest::gtest_main)
   project_defaults(${name})
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 endfunction()
 
 # project_benchmark(name source... LIBS lib...): a Google Benchmark executable; CTest runs it once
-# briefly as a sanity check so that it cannot rot.
+# briefly as a sanity check so that it cannot rot. Benchmarks draw their inputs with the tests' helpers.
 function(project_benchmark name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} TestSupport benchmark::benchmark benchmark::benchmark_main)
   project_defaults(${name})
   add_test(NAME ${name}.sanity COMMAND ${name} --benchmark_min_time=0.001)
   set_tests_properties(${name}.sanity PROPERTIES LABELS bench)

@@ -13,12 +13,6 @@ namespace {
 
 typedef std::vector<unsigned char> Bytes;
 
-/* The textured frame every test trains on. */
-cv::Mat TexturedFrame(uint64_t seed = 7)
-{
-    return MakeTexture(640, 480, seed);
-}
-
 const CvRect START = {370, 154, 100, 100};
 
 uint32_t U32(const Bytes& b, size_t at)
@@ -100,7 +94,7 @@ void Train(CvAssociativeMemory& m, const cv::Mat& frame)
 
 TEST(PackedData, WorkedExampleAndRootOnlyImage)
 {
-    cv::Mat frame = TexturedFrame();
+    cv::Mat frame = MakeTexture(640, 480, 7);
     CvMat view = cvMat(frame);
     CvAssociativeMemory m;
     m.Create(100, 100, 0);
@@ -173,7 +167,7 @@ TEST(PackedData, NullBufferAndUncreatedMemoryAreReported)
 
 TEST(PackedData, RoundTripRebuildsTheSameTreeAndRecall)
 {
-    cv::Mat frame = TexturedFrame();
+    cv::Mat frame = MakeTexture(640, 480, 7);
     CvMat view = cvMat(frame);
     CvAssociativeMemory a;
     Train(a, frame);
@@ -218,7 +212,7 @@ TEST(PackedData, RoundTripRebuildsTheSameTreeAndRecall)
 
 TEST(PackedData, PrunedBasesAreNotWrittenAndTheSecondImageShrinks)
 {
-    cv::Mat frame = TexturedFrame();
+    cv::Mat frame = MakeTexture(640, 480, 7);
     CvAssociativeMemory a;
     Train(a, frame);
     const int before = a.context.baseCount;
@@ -310,7 +304,7 @@ TEST(PackedData, RepeatedIndicesAttachToTheFirstBaseWithThatIndex)
 
 TEST(PackedData, HostileRecordsAreRefusedAndTheMemoryIsUnchanged)
 {
-    cv::Mat frame = TexturedFrame();
+    cv::Mat frame = MakeTexture(640, 480, 7);
     CvAssociativeMemory source;
     Train(source, frame);
     const Bytes good = Pack(source);
@@ -357,7 +351,7 @@ TEST(PackedData, HostileRecordsAreRefusedAndTheMemoryIsUnchanged)
     cases.push_back({"below the deepest level", deep, deep.size()});
 
     CvAssociativeMemory m;
-    Train(m, TexturedFrame(99));
+    Train(m, MakeTexture(640, 480, 99));
     m.root->Prune();
     const Bytes before = Pack(m);
     const CvAMBase* root = m.root;

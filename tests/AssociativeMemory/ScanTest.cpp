@@ -107,12 +107,12 @@ TEST(ScanImage, LeavesTheLastScaleAndRefusesWithoutMemoryOrFrame)
     IplImage header = cvIplImage(image);
     WindowLog log = {&am, {}};
     {
-        Reports reports;
+        ReportCapture capture;
         am.ScanImage(CvAMScanFunc{WindowLog::Collect}, &log);
-        ASSERT_EQ(reports.list.size(), 1u);
-        EXPECT_EQ(reports.list[0].status, CV_StsNullPtr);
-        EXPECT_EQ(reports.list[0].func, "CvAssociativeMemory::ScanImage");
-        EXPECT_EQ(reports.list[0].msg, "Associative memory is not created");
+        ASSERT_EQ(capture.reports.size(), 1u);
+        EXPECT_EQ(capture.reports[0].status, CV_StsNullPtr);
+        EXPECT_EQ(capture.reports[0].func, "CvAssociativeMemory::ScanImage");
+        EXPECT_EQ(capture.reports[0].message, "Associative memory is not created");
     }
     EXPECT_TRUE(log.windows.empty());
 
@@ -120,10 +120,10 @@ TEST(ScanImage, LeavesTheLastScaleAndRefusesWithoutMemoryOrFrame)
     am.SetImage(&header);
     am.Create(100, 100, 0);
     {
-        Reports reports;
+        ReportCapture capture;
         am.ScanImage(CvAMScanFunc{WindowLog::Collect}, &log);
-        ASSERT_EQ(reports.list.size(), 1u);
-        EXPECT_EQ(reports.list[0].msg, "Source image is not set");
+        ASSERT_EQ(capture.reports.size(), 1u);
+        EXPECT_EQ(capture.reports[0].message, "Source image is not set");
     }
     EXPECT_TRUE(log.windows.empty());
 
@@ -245,12 +245,12 @@ TEST(RecognizeWindow, UnrecognisedAndRefusedWindowsMakeNoDetection)
 
     // A window that Read refuses: Read's one report, no event, no access counted.
     hand.Recognise(2000);
-    Reports reports;
+    ReportCapture capture;
     Recognize(hand, cvRect(600, 100, 75, 75));
-    ASSERT_EQ(reports.list.size(), 1u);
-    EXPECT_EQ(reports.list[0].status, CV_BadImageSize);
-    EXPECT_EQ(reports.list[0].func, "CvAssociativeMemory::Read");
-    EXPECT_EQ(reports.list[0].msg, "Incorrect size of interest area");
+    ASSERT_EQ(capture.reports.size(), 1u);
+    EXPECT_EQ(capture.reports[0].status, CV_BadImageSize);
+    EXPECT_EQ(capture.reports[0].func, "CvAssociativeMemory::Read");
+    EXPECT_EQ(capture.reports[0].message, "Incorrect size of interest area");
     EXPECT_EQ(hand.recorder.events.size(), 1u);
     EXPECT_EQ(hand.am.detections->total, 0);
     EXPECT_EQ(hand.am.context.accessCount, accesses + 1);

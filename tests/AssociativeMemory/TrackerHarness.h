@@ -1,34 +1,14 @@
 #pragma once
-// Test support for the scan and the tracker: captured error reports, an event recorder that can move
-// recognised windows, and a hand-built memory whose recognition the test switches on and off.
+// Test support for the scan and the tracker: an event recorder that can move recognised windows, and a
+// hand-built memory whose recognition the test switches on and off.
 
 #include "CvAssociativeMemory.h"
+#include "ReportCapture.h"
 
 #include <opencv2/core.hpp>
 
 #include <string>
 #include <vector>
-
-/* One cvError report. */
-struct Report
-{
-    int status;
-    std::string func;
-    std::string msg;
-};
-
-/* Collects every cvError report made while it lives. */
-struct Reports
-{
-    std::vector<Report> list;
-    Reports() { cv::redirectError(Capture, &list); }
-    ~Reports() { cv::redirectError(nullptr); }
-    static int Capture(int status, const char* func, const char* msg, const char*, int, void* user)
-    {
-        static_cast<std::vector<Report>*>(user)->push_back({status, func, msg});
-        return 0;
-    }
-};
 
 /* One event as the event function saw it. */
 struct Event

@@ -30,12 +30,12 @@ TEST(ObjectTracking, NullEventFunctionIsReportedOnce)
     HandMemory hand(640, 480);
     hand.Track({CENTRE});
     const uint64_t accesses = hand.am.context.accessCount;
-    Reports reports;
+    ReportCapture capture;
     hand.am.ObjectTracking(nullptr, &hand.recorder, false, 5.005, 4.995);
-    ASSERT_EQ(reports.list.size(), 1u);
-    EXPECT_EQ(reports.list[0].status, CV_StsNullPtr);
-    EXPECT_EQ(reports.list[0].func, "CvAssociativeMemory::ObjectTracking");
-    EXPECT_EQ(reports.list[0].msg, "The pointer of RcgAMFunc is NULL");
+    ASSERT_EQ(capture.reports.size(), 1u);
+    EXPECT_EQ(capture.reports[0].status, CV_StsNullPtr);
+    EXPECT_EQ(capture.reports[0].func, "CvAssociativeMemory::ObjectTracking");
+    EXPECT_EQ(capture.reports[0].message, "The pointer of RcgAMFunc is NULL");
     EXPECT_EQ(hand.am.frameCounter, 1u);
     EXPECT_EQ(hand.am.context.accessCount, accesses);
     EXPECT_NEAR(hand.Slot(0)->confidence, RECOGNISED / 2, 1e-12);
@@ -46,10 +46,10 @@ TEST(ObjectTracking, UncreatedMemoryOnlyFramesTheCall)
     CvAssociativeMemory am;
     Recorder recorder;
     recorder.memory = &am;
-    Reports reports;
+    ReportCapture capture;
     am.ObjectTracking(Recorder::Handle, &recorder, true, 5.005, 4.995);
-    ASSERT_EQ(reports.list.size(), 1u);
-    EXPECT_EQ(reports.list[0].msg, "Associative memory is not created");
+    ASSERT_EQ(capture.reports.size(), 1u);
+    EXPECT_EQ(capture.reports[0].message, "Associative memory is not created");
     EXPECT_EQ(recorder.Outline(), std::vector<int>({CV_AM_FRAME_START, CV_AM_FRAME_END}));
     EXPECT_EQ(am.frameCounter, 1u);
     EXPECT_EQ(am.tracks->total, 0);
@@ -129,9 +129,9 @@ TEST(ObjectTracking, WithoutLearningOnlyDetectionsMoveTracksYetReadsAreMade)
     ASSERT_EQ(hand.am.tracks->total, 4);
     hand.Recognise(600);
     const uint64_t accesses = hand.am.context.accessCount;
-    Reports reports;
+    ReportCapture capture;
     hand.Track({}, false, 0.0, 0.1);
-    EXPECT_TRUE(reports.list.empty());
+    EXPECT_TRUE(capture.reports.empty());
     EXPECT_TRUE(hand.recorder.Of(CV_AM_LEARNED).empty());
     // Middle and upper left: five reads each; at x 540 every probe would leave the image: one read;
     // at x 570 the predicted rectangle itself leaves it: none.

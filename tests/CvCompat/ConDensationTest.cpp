@@ -1,4 +1,5 @@
 #include "ConDensation.h"
+#include "ReportCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -9,25 +10,6 @@
 #include <vector>
 
 namespace {
-
-struct Report
-{
-    int status;
-    std::string func;
-};
-
-/* Collects every cvError report made while it lives. */
-struct Reports
-{
-    std::vector<Report> list;
-    Reports() { cv::redirectError(Capture, &list); }
-    ~Reports() { cv::redirectError(nullptr); }
-    static int Capture(int status, const char* func, const char*, const char*, int, void* user)
-    {
-        static_cast<std::vector<Report>*>(user)->push_back({status, func});
-        return 0;
-    }
-};
 
 /* A filter of dp state values and n samples, released at the end of the scope. */
 struct Filter
@@ -92,13 +74,13 @@ TEST(ConDensation, CreateAndRelease)
     EXPECT_EQ(a.f->DynamMatr[1], 0.0f);
     EXPECT_EQ(a.f->DynamMatr[3], 1.0f);
 
-    Reports reports;
+    ReportCapture capture;
     EXPECT_EQ(cvCreateConDensation(0, 2, 64), nullptr);
     EXPECT_EQ(cvCreateConDensation(2, -1, 64), nullptr);
     EXPECT_EQ(cvCreateConDensation(2, 2, 0), nullptr);
-    ASSERT_EQ(reports.list.size(), 3u);
-    EXPECT_EQ(reports.list[0].status, CV_StsOutOfRange);
-    EXPECT_EQ(reports.list[0].func, "cvCreateConDensation");
+    ASSERT_EQ(capture.reports.size(), 3u);
+    EXPECT_EQ(capture.reports[0].status, CV_StsOutOfRange);
+    EXPECT_EQ(capture.reports[0].func, "cvCreateConDensation");
 
     CvConDensation* none = nullptr;
     cvReleaseConDensation(&none);
@@ -165,7 +147,7 @@ TEST(ConDensation, BadBoundsAreRefused)
           notFinite = cvMat(2, 1, CV_32FC1, nan), notMatrix = ok;
     notMatrix.type = 0;
 
-    Reports reports;
+    ReportCapture capture;
     cvConDensInitSampleSet(nullptr, &ok, &ok);
     cvConDensInitSampleSet(a.f, nullptr, &ok);
     cvConDensInitSampleSet(a.f, &ok, &notMatrix);
@@ -176,10 +158,10 @@ TEST(ConDensation, BadBoundsAreRefused)
     cvConDensUpdateByTime(nullptr);
     const int expected[] = {CV_StsNullPtr,        CV_StsNullPtr,        CV_StsBadArg, CV_StsUnsupportedFormat,
                             CV_StsUnmatchedSizes, CV_StsUnmatchedSizes, CV_StsBadArg, CV_StsNullPtr};
-    ASSERT_EQ(reports.list.size(), 8u);
+    ASSERT_EQ(capture.reports.size(), 8u);
     for (size_t r = 0; r < 8; r++) {
-        EXPECT_EQ(reports.list[r].status, expected[r]) << "report " << r;
-        EXPECT_EQ(reports.list[r].func, r < 7 ? "cvConDensInitSampleSet" : "cvConDensUpdateByTime");
+        EXPECT_EQ(capture.reports[r].status, expected[r]) << "report " << r;
+        EXPECT_EQ(capture.reports[r].func, r < 7 ? "cvConDensInitSampleSet" : "cvConDensUpdateByTime");
     }
     EXPECT_EQ(Snapshot(a.f), before);
 }
@@ -283,14 +265,14 @@ TEST(ConDensation, DegenerateConfidencesKeepStateAndSamples)
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<std::vector<float>> cases = {
         {0, 0, 0, 0}, {1, std::nanf(""), 1, 1}, {1, inf, 1, 1}, {1, 1, -0.5f, 1}, {inf, -inf, 1, 1}};
-    Reports reports;
+    ReportCapture capture;
     for (const std::vector<float>& c : cases) {
         std::copy(c.begin(), c.end(), a.f->flConfidence);
         const std::vector<float> before = Snapshot(a.f, false);
         cvConDensUpdateByTime(a.f);
         EXPECT_EQ(Snapshot(a.f, false), before) << "confidences " << c[0] << " " << c[1] << " " << c[2];
     }
-    EXPECT_TRUE(reports.list.empty());
+    EXPECT_TRUE(capture.reports.empty());
     std::fill(a.f->flConfidence, a.f->flConfidence + 4, 1.0f);
     cvConDensUpdateByTime(a.f);
     EXPECT_NE(a.f->State[0], 7.0f);

@@ -1,18 +1,12 @@
 // Image file reading and writing: channel forcing and failures without exceptions.
 
 #include "ImageFile.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
-#include <cstdio>
 #include <string>
-#include <unistd.h>
-
-static std::string TempPath(const char* name)
-{
-    return testing::TempDir() + "imagefile_" + std::to_string(getpid()) + "_" + name;
-}
 
 TEST(ImageFile, SaveAndLoadKeepPixelsAndForceChannels)
 {
@@ -20,7 +14,8 @@ TEST(ImageFile, SaveAndLoadKeepPixelsAndForceChannels)
     for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 13; ++x)
             CV_IMAGE_ELEM(grey, unsigned char, y, x) = static_cast<unsigned char>(x * 10 + y);
-    const std::string path = TempPath("grey.png");
+    const TempFolder folder;
+    const std::string path = folder / "grey.png";
     ASSERT_NE(cvcompat::SaveImage(path.c_str(), grey), 0);
 
     IplImage* colour = cvcompat::LoadImage(path.c_str(), cvcompat::LOAD_IMAGE_COLOR);
@@ -38,17 +33,17 @@ TEST(ImageFile, SaveAndLoadKeepPixelsAndForceChannels)
     cvReleaseImage(&grey);
     cvReleaseImage(&colour);
     cvReleaseImage(&unchanged);
-    std::remove(path.c_str());
 }
 
 TEST(ImageFile, FailuresGiveNullAndZero)
 {
-    EXPECT_EQ(cvcompat::LoadImage(TempPath("missing.png").c_str(), 1), nullptr);
+    const TempFolder folder;
+    EXPECT_EQ(cvcompat::LoadImage((folder / "missing.png").c_str(), 1), nullptr);
     EXPECT_EQ(cvcompat::LoadImage(nullptr, 1), nullptr);
     IplImage* image = cvCreateImage(cvSize(4, 4), IPL_DEPTH_8U, 3);
     cvSetZero(image);
-    EXPECT_EQ(cvcompat::SaveImage(TempPath("unknown.nosuchformat").c_str(), image), 0);
+    EXPECT_EQ(cvcompat::SaveImage((folder / "unknown.nosuchformat").c_str(), image), 0);
     EXPECT_EQ(cvcompat::SaveImage("/nonexistent-dir/x.png", image), 0);
-    EXPECT_EQ(cvcompat::SaveImage(TempPath("null.png").c_str(), nullptr), 0);
+    EXPECT_EQ(cvcompat::SaveImage((folder / "null.png").c_str(), nullptr), 0);
     cvReleaseImage(&image);
 }

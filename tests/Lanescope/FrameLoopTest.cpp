@@ -1,5 +1,6 @@
 #include "FrameLoop.h"
 #include "GreyPipeline.h"
+#include "ReportCapture.h"
 
 #include "ErrorReport.h"
 
@@ -97,28 +98,6 @@ TEST(GreyPipeline, MatchesTheFiveStepsWithReplicatedBorders)
 }
 
 /* Captures every report made through cvError while it lives. */
-struct ReportCapture
-{
-    static std::vector<std::string>& Messages()
-    {
-        static std::vector<std::string> messages;
-        return messages;
-    }
-    static int Handler(int, const char* func, const char* msg, const char*, int, void*)
-    {
-        Messages().push_back(std::string(func) + ": " + msg);
-        return 0;
-    }
-    cv::ErrorCallback previous;
-    void* previousData = nullptr;
-    ReportCapture()
-    {
-        Messages().clear();
-        previous = cv::redirectError(Handler, nullptr, &previousData);
-    }
-    ~ReportCapture() { cv::redirectError(previous, previousData); }
-};
-
 class FrameLoop : public ::testing::Test
 {
   protected:
@@ -184,14 +163,16 @@ TEST_F(FrameLoop, PickModeShowsTheSelectionAndTheTypeLabel)
 
 TEST_F(FrameLoop, SelectionOutsideTheFrameIsReportedAndCountedOff)
 {
-    ReportCapture reports;
+    ReportCapture capture;
     lanescopeState.trainingCounter = 1;
     Process(TestFrame(320, 240), 1);
     EXPECT_EQ(lanescopeState.trainingCounter, 0);
     EXPECT_EQ(memory.context.baseCount, 1) << "only the root";
-    ASSERT_EQ(ReportCapture::Messages().size(), 2u);
-    EXPECT_EQ(ReportCapture::Messages()[0], "CvAssociativeMemory::Write: Incorrect size interest area");
-    EXPECT_EQ(ReportCapture::Messages()[1], "CvAssociativeMemory::Read: Incorrect size of interest area");
+    ASSERT_EQ(capture.reports.size(), 2u);
+    EXPECT_EQ(capture.reports[0].func, "CvAssociativeMemory::Write");
+    EXPECT_EQ(capture.reports[0].message, "Incorrect size interest area");
+    EXPECT_EQ(capture.reports[1].func, "CvAssociativeMemory::Read");
+    EXPECT_EQ(capture.reports[1].message, "Incorrect size of interest area");
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // programs' analysed coordinates; a file that mixes layouts or has a stray line is refused by its line.
 
 #include "Annotations.h"
-#include "../Lanescope/TempFolder.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // TrafficScene: deterministic frames, truthful boxes, and files stored the way the programs expect.
 
 #include "TrafficScene.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -115,7 +115,8 @@ TEST(TrafficScene, WrittenVideoIsStoredUpsideDownWithItsBoxes)
     options.width = 160;
     options.height = 120;
     const TrafficScene scene(options);
-    const std::string base = testing::TempDir() + "scene_" + std::to_string(getpid());
+    const TempFolder folder;
+    const std::string base = folder / "scene";
     ASSERT_TRUE(WriteSceneVideo(scene, base + ".avi", 4, 10.0, base + ".csv", base + "_gt.txt"));
 
     cv::VideoCapture video(base + ".avi");
@@ -152,7 +153,6 @@ TEST(TrafficScene, WrittenVideoIsStoredUpsideDownWithItsBoxes)
     const double fit = MeanDifference(firstStored(cv::Rect(left, top, width, height)), object);
     for (int off : {-1, 1})
         EXPECT_LT(fit, MeanDifference(firstStored(cv::Rect(left, top + off, width, height)), object)) << off;
-    std::remove((base + "_gt.txt").c_str());
 
     std::ifstream csv(base + ".csv");
     std::string line;
@@ -170,8 +170,6 @@ TEST(TrafficScene, WrittenVideoIsStoredUpsideDownWithItsBoxes)
         }
     EXPECT_GT(rows, 0u);
     EXPECT_FALSE(std::getline(csv, line));
-    std::remove((base + ".avi").c_str());
-    std::remove((base + ".csv").c_str());
 
     EXPECT_FALSE(WriteSceneVideo(scene, "/nonexistent-dir/x.avi", 2, 10.0, ""));
 }

@@ -1,5 +1,5 @@
 #pragma once
-// What the memory file tests share: a scratch folder per test and whole-file reads and writes.
+// A scratch folder per test, and whole-file reads and writes.
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,7 +17,7 @@ struct TempFolder
     std::filesystem::path path;
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "memfileXXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "lanescopeXXXXXX").string();
         path = mkdtemp(&pattern[0]);
     }
     ~TempFolder()
