@@ -130,6 +130,25 @@ void UpdateTrack(const CvAssociativeMemory& memory, CvAMTrack* t, float zx, floa
     t->hits++;
 }
 
+/* Four probes around found, half a level-1 cell off diagonally (top left, top right, bottom right, bottom
+   left), shrunk where they would leave the image. */
+void DiagonalProbes(const CvAssociativeMemory& am, CvRect found, CvRect probes[4])
+{
+    const int W = am.context.width, H = am.context.height;
+    const int IW = am.sourceWidth, IH = am.sourceHeight;
+    const int hx = am.stepX >> 1, hy = am.stepY >> 1;
+    const int X0 = found.x + (found.width >> 1) - (am.context.alignedWidth >> 1);
+    const int Y0 = found.y + (found.height >> 1) - (am.context.alignedHeight >> 1);
+    const int leftX = X0 < hx ? 0 : X0 - hx, leftW = X0 < hx ? W - hx : W;
+    const int topY = Y0 < hy ? 0 : Y0 - hy, topH = Y0 < hy ? H - hy : H;
+    const int rightX = X0 + hx, rightW = X0 + hx + W < IW ? W : W - hx;
+    const int bottomY = Y0 + hy, bottomH = Y0 + hy + H < IH ? H : H - hy;
+    probes[0] = cvRect(leftX, topY, leftW, topH);
+    probes[1] = cvRect(rightX, topY, rightW, topH);
+    probes[2] = cvRect(rightX, bottomY, rightW, bottomH);
+    probes[3] = cvRect(leftX, bottomY, leftW, bottomH);
+}
+
 /* One ObjectTracking call: its arguments and the info record whose bases field follows every Write. */
 struct TrackingStep
 {
@@ -276,18 +295,8 @@ void TrackingStep::ReDetect(CvAMTrack* t)
     if (!ReadAll(am, cvRect(static_cast<int>(x), static_cast<int>(y), W, H), &best))
         return;
 
-    // Four probes half a level-1 cell off diagonally, shrunk where they would leave the image.
-    const int hx = am.stepX >> 1, hy = am.stepY >> 1;
-    const CvRect r0 = best.found;
-    const int X0 = r0.x + (r0.width >> 1) - (AW >> 1);
-    const int Y0 = r0.y + (r0.height >> 1) - (AH >> 1);
-    const int leftX = X0 < hx ? 0 : X0 - hx, leftW = X0 < hx ? W - hx : W;
-    const int topY = Y0 < hy ? 0 : Y0 - hy, topH = Y0 < hy ? H - hy : H;
-    const int rightX = X0 + hx, rightW = X0 + hx + W < IW ? W : W - hx;
-    const int bottomY = Y0 + hy, bottomH = Y0 + hy + H < IH ? H : H - hy;
-    const CvRect probes[4] = {cvRect(leftX, topY, leftW, topH), cvRect(rightX, topY, rightW, topH),
-                              cvRect(rightX, bottomY, rightW, bottomH),
-                              cvRect(leftX, bottomY, leftW, bottomH)};
+    CvRect probes[4];
+    DiagonalProbes(am, best.found, probes);
     for (const CvRect& probe : probes) {
         if (probe.x + probe.width > IW || probe.y + probe.height > IH)
             continue;

@@ -55,40 +55,13 @@ bool CheckBound(const CvConDensation* condens, const CvMat* bound)
     return true;
 }
 
-} // namespace
-
-CvConDensation* cvCreateConDensation(int dynamParams, int measureParams, int sampleCount)
+/* Builds a filter of dynamParams state values, measureParams measurement values and sampleCount samples
+   in block, which has room for the record, the generators, the two sample pointer tables and floats
+   floats, in that order. */
+CvConDensation* LayOutFilter(void* block, int dynamParams, int measureParams, int sampleCount, size_t floats)
 {
-    if (dynamParams <= 0 || measureParams <= 0 || sampleCount <= 0) {
-        CV_REPORT(CV_StsOutOfRange, "cvCreateConDensation",
-                  "The numbers of parameters and samples must be positive");
-        return nullptr;
-    }
     const size_t dp = static_cast<size_t>(dynamParams);
     const size_t n = static_cast<size_t>(sampleCount);
-    // One block: the record, the generators, the two sample pointer tables, then every float array
-    // (dynamics DP x DP, State, two sample sets N x DP, confidences, cumulative sums, Temp, RandomSample,
-    // the two diffusion ends). Each part's size is a multiple of the next part's alignment.
-    static_assert(sizeof(CvConDensation) % alignof(cv::RNG) == 0 && sizeof(cv::RNG) % alignof(float*) == 0 &&
-                      alignof(float*) % alignof(float) == 0,
-                  "block parts must stay aligned");
-    const size_t floats = dp * dp + dp + 2 * n * dp + 2 * n + 4 * dp;
-    const double estimate = sizeof(CvConDensation) + dp * double(sizeof(cv::RNG)) +
-                            2 * n * double(sizeof(float*)) + double(floats) * sizeof(float);
-    if (estimate > 1e15) {
-        CV_REPORT(CV_StsOutOfRange, "cvCreateConDensation", "The filter is too large");
-        return nullptr;
-    }
-    const size_t size =
-        sizeof(CvConDensation) + dp * sizeof(cv::RNG) + 2 * n * sizeof(float*) + floats * sizeof(float);
-    void* block = nullptr;
-    try {
-        block = cvAlloc(size);
-    } catch (const cv::Exception& e) {
-        cvReportException(e);
-        return nullptr;
-    }
-
     auto* condens = new (block) CvConDensation();
     char* next = static_cast<char*>(block) + sizeof(CvConDensation);
     condens->generators = reinterpret_cast<cv::RNG*>(next);
@@ -123,6 +96,108 @@ CvConDensation* cvCreateConDensation(int dynamParams, int measureParams, int sam
     std::fill(condens->flConfidence, condens->flConfidence + n, 1.0f / sampleCount);
     SeedGenerators(condens);
     return condens;
+}
+
+/* S = sum c_j and C_j = c_0 + ... + c_j into flCumulative; false for a negative or NaN confidence, which
+   leaves no weights to average with. */
+bool SumConfidences(CvConDensation* condens, double* total)
+{
+    const float* conf = condens->flConfidence;
+    *total = 0.0;
+    for (int j = 0; j < condens->SamplesNum; j++) {
+        if (!(conf[j] >= 0.0f))
+            return false;
+        *total += conf[j];
+        condens->flCumulative[j] = static_cast<float>(*total);
+    }
+    return true;
+}
+
+/* State = A Temp, with Temp = sum_j c_j s_j / S. */
+void EstimateState(CvConDensation* condens, double total)
+{
+    const int dp = condens->DP;
+    const int n = condens->SamplesNum;
+    const float* conf = condens->flConfidence;
+    for (int d = 0; d < dp; d++) {
+        double sum = 0.0;
+        for (int j = 0; j < n; j++)
+            sum += static_cast<double>(conf[j]) * condens->flSamples[j][d];
+        condens->Temp[d] = static_cast<float>(sum / total);
+    }
+    for (int k = 0; k < dp; k++) {
+        double sum = 0.0;
+        for (int d = 0; d < dp; d++)
+            sum += static_cast<double>(condens->DynamMatr[k * dp + d]) * condens->Temp[d];
+        condens->State[k] = static_cast<float>(sum);
+    }
+}
+
+/* Systematic resampling: new sample i copies the first j with C_j > i S / N (the last when none has), moved
+   through the dynamics with a diffusion; the new set then replaces the old. */
+void Resample(CvConDensation* condens, double total)
+{
+    const int dp = condens->DP;
+    const int n = condens->SamplesNum;
+    const float* conf = condens->flConfidence;
+    // The thresholds grow with i and the sums with j, so one walk serves all; C_j is summed again in the
+    // same order as in SumConfidences, hence to the same values.
+    int j = 0;
+    double cumulative = conf[0];
+    for (int i = 0; i < n; i++) {
+        const double threshold = static_cast<double>(i) * total / n;
+        while (cumulative <= threshold && j < n - 1)
+            cumulative += conf[++j];
+        const float* copy = condens->flSamples[j];
+        float* fresh = condens->flNewSamples[i];
+        // s'_i = A s_j + uniform(diffusionLower, diffusionUpper)
+        for (int k = 0; k < dp; k++) {
+            condens->RandomSample[k] =
+                DrawUniform(condens->generators[k], condens->diffusionLower[k], condens->diffusionUpper[k]);
+            double sum = 0.0;
+            for (int d = 0; d < dp; d++)
+                sum += static_cast<double>(condens->DynamMatr[k * dp + d]) * copy[d];
+            fresh[k] = static_cast<float>(sum + condens->RandomSample[k]);
+        }
+    }
+    std::swap(condens->flSamples, condens->flNewSamples);
+}
+
+} // namespace
+
+CvConDensation* cvCreateConDensation(int dynamParams, int measureParams, int sampleCount)
+{
+    if (dynamParams <= 0 || measureParams <= 0 || sampleCount <= 0) {
+        CV_REPORT(CV_StsOutOfRange, "cvCreateConDensation",
+                  "The numbers of parameters and samples must be positive");
+        return nullptr;
+    }
+    const size_t dp = static_cast<size_t>(dynamParams);
+    const size_t n = static_cast<size_t>(sampleCount);
+    // One block: the record, the generators, the two sample pointer tables, then every float array
+    // (dynamics DP x DP, State, two sample sets N x DP, confidences, cumulative sums, Temp, RandomSample,
+    // the two diffusion ends). Each part's size is a multiple of the next part's alignment.
+    static_assert(sizeof(CvConDensation) % alignof(cv::RNG) == 0 && sizeof(cv::RNG) % alignof(float*) == 0 &&
+                      alignof(float*) % alignof(float) == 0,
+                  "block parts must stay aligned");
+    const size_t floats = dp * dp + dp + 2 * n * dp + 2 * n + 4 * dp;
+    const double estimate = sizeof(CvConDensation) + dp * double(sizeof(cv::RNG)) +
+                            2 * n * double(sizeof(float*)) + double(floats) * sizeof(float);
+    if (estimate > 1e15) {
+        CV_REPORT(CV_StsOutOfRange, "cvCreateConDensation", "The filter is too large");
+        return nullptr;
+    }
+    const size_t size =
+        sizeof(CvConDensation) + dp * sizeof(cv::RNG) + 2 * n * sizeof(float*) + floats * sizeof(float);
+    void* block = nullptr;
+    try {
+        block = cvAlloc(size);
+    } catch (const cv::Exception& e) {
+        cvReportException(e);
+        return nullptr;
+    }
+
+    return LayOutFilter(block, dynamParams, measureParams, sampleCount, floats);
 }
 
 void cvReleaseConDensation(CvConDensation** condens)
@@ -168,57 +243,10 @@ void cvConDensUpdateByTime(CvConDensation* condens)
         CV_REPORT(CV_StsNullPtr, "cvConDensUpdateByTime", "Null pointer to the filter");
         return;
     }
-    const int dp = condens->DP;
-    const int n = condens->SamplesNum;
-    const float* conf = condens->flConfidence;
-
-    // S = sum c_j; C_j = c_0 + ... + c_j
     double total = 0.0;
-    for (int j = 0; j < n; j++) {
-        if (!(conf[j] >= 0.0f)) // negative or NaN: no weights to average with
-            return;
-        total += conf[j];
-        condens->flCumulative[j] = static_cast<float>(total);
-    }
     // Without a positive finite total the mean is undefined: keep State and the samples as they are.
-    if (!(total > 0.0) || !std::isfinite(total))
+    if (!SumConfidences(condens, &total) || !(total > 0.0) || !std::isfinite(total))
         return;
-
-    // Temp = sum_j c_j s_j / S
-    for (int d = 0; d < dp; d++) {
-        double sum = 0.0;
-        for (int j = 0; j < n; j++)
-            sum += static_cast<double>(conf[j]) * condens->flSamples[j][d];
-        condens->Temp[d] = static_cast<float>(sum / total);
-    }
-    // State = A Temp
-    for (int k = 0; k < dp; k++) {
-        double sum = 0.0;
-        for (int d = 0; d < dp; d++)
-            sum += static_cast<double>(condens->DynamMatr[k * dp + d]) * condens->Temp[d];
-        condens->State[k] = static_cast<float>(sum);
-    }
-
-    // Systematic resampling: new sample i copies the first j with C_j > i S / N (the last when none has).
-    // The thresholds grow with i and the sums with j, so one walk serves all; C_j is summed again in
-    // the same order, hence to the same values as above.
-    int j = 0;
-    double cumulative = conf[0];
-    for (int i = 0; i < n; i++) {
-        const double threshold = static_cast<double>(i) * total / n;
-        while (cumulative <= threshold && j < n - 1)
-            cumulative += conf[++j];
-        const float* copy = condens->flSamples[j];
-        float* fresh = condens->flNewSamples[i];
-        // s'_i = A s_j + uniform(diffusionLower, diffusionUpper)
-        for (int k = 0; k < dp; k++) {
-            condens->RandomSample[k] =
-                DrawUniform(condens->generators[k], condens->diffusionLower[k], condens->diffusionUpper[k]);
-            double sum = 0.0;
-            for (int d = 0; d < dp; d++)
-                sum += static_cast<double>(condens->DynamMatr[k * dp + d]) * copy[d];
-            fresh[k] = static_cast<float>(sum + condens->RandomSample[k]);
-        }
-    }
-    std::swap(condens->flSamples, condens->flNewSamples);
+    EstimateState(condens, total);
+    Resample(condens, total);
 }
