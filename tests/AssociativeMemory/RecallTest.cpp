@@ -89,11 +89,13 @@ TEST_F(Recall, TrainedPlaceAndItsNeighbourhood)
                     ring.Add(memory, cvRect(270 + dx, 190 + dy, 100, 100));
         if (ring.recognised == ring.reads && widest == radius - 2)
             widest = radius;
-        if (radius >= 2 && radius <= 6)
+        if (radius >= 2 && radius <= 6) {
             EXPECT_GE(ring.Rate(), 0.75) << "offset " << radius << " px";
+        }
         // A view is recognised only near where it was taught: far off, the window holds another picture.
-        if (radius >= 10)
+        if (radius >= 10) {
             EXPECT_EQ(ring.recognised, 0) << "offset " << radius << " px";
+        }
         std::printf("[recall] offset %2d px: %3d of %3d recognised (%.0f %%), mean confidence %.3f\n", radius,
                     ring.recognised, ring.reads, 100.0 * ring.Rate(), ring.MeanConfidence());
     }
@@ -116,8 +118,9 @@ TEST_F(Recall, OtherScales)
                     side, exact.recognised ? "recognised" : "missed", around.recognised, around.reads,
                     around.MeanConfidence());
         // Only some scales meet the trained grids well enough; those must stay recognised around the place.
-        if (side == 125 || side == 200)
+        if (side == 125 || side == 200) {
             EXPECT_GE(around.recognised, 20) << "object and window at " << side << " px";
+        }
     }
     // A 100-pixel object read with windows of other sizes centred on it.
     SetFrame(memory, trainedFrame);
