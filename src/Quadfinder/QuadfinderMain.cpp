@@ -3,10 +3,13 @@
 #include "FilmPosition.h"
 #include "SquareSearchImage.h"
 #include "Squares.h"
+#include "StopSignals.h"
 #include "VideoFrontEnd.h"
 
 int main(int argc, char** argv)
 {
+    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as a key does, and the recording is closed whole.
+    CatchStopSignals();
     CvVideoFrontEnd frontEnd;
 
     if (!StartVideoFrontEnd(frontEnd, argc, argv, CV_FE_QUADFINDER_HELP))
@@ -22,7 +25,7 @@ int main(int argc, char** argv)
         PrintFilmPosition(GetFramePosition(frontEnd));
         ShowAndRecord(frontEnd);
         // Any key ends the run.
-        if (PollKey() >= 0)
+        if (PollKey() >= 0 || StopRequested())
             break;
         cvClearMemStorage(storage);
     }
