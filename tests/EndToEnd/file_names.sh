@@ -39,7 +39,7 @@ for name in Lanescope Quadfinder; do
     echo keep >elsewhere/target.avi
     ln -sf elsewhere/target.avi clip_out.avi
     run $name clip.avi /r
-    expect_eq "$name clip_out.avi a link: the target" "$(cat elsewhere/target.avi)" keep
+    grep -qx keep elsewhere/target.avi || fail "$name clip_out.avi a link: written through"
     "$CHECKER" clip_out.avi clip.avi >/dev/null || fail "$name recording in place of a link"
     rm -f clip_out.avi am.dat
 
