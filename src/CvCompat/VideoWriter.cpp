@@ -93,7 +93,8 @@ VideoWriter* CreateVideoWriter(const char* path, int fourcc, double fps, CvSize 
     int error = 0;
     VideoWriter* writer = nullptr;
     if (path && fps > 0.0 && frameSize.width > 0 && frameSize.height > 0)
-        writer = OpenOnFreshFile(path, fourcc == -1 ? FOURCC_DEFAULT : fourcc, fps, frameSize, isColor, error);
+        writer =
+            OpenOnFreshFile(path, fourcc == -1 ? FOURCC_DEFAULT : fourcc, fps, frameSize, isColor, error);
     if (failure)
         *failure = error;
     return writer;

@@ -28,7 +28,8 @@ static const double CAMERA_FRAME_RATE = 12.0;
 CvVideoFrontEnd::CvVideoFrontEnd()
     : joinedArgs{}, typedArg{}, baseName{}, inputPath{}, outputPath{}, defaultUsed(false), writeResult(false),
       cameraSource(false), deviceNumber(0), capture(nullptr), writer(nullptr), frameWidth(0), frameHeight(0),
-      frameRate(0.0), windowless(false), displayImage(nullptr, CvImageHolder::HOLD_CLONE), greyImage(nullptr), frame(nullptr)
+      frameRate(0.0), displayImage(nullptr, CvImageHolder::HOLD_CLONE), greyImage(nullptr), frame(nullptr),
+      windowless(false)
 {
 }
 
@@ -146,7 +147,7 @@ static void ReportUnplayableFile(const char* path)
     struct stat info;
     if (stat(path, &info) != 0)
         return;
-    const char* reason = !S_ISREG(info.st_mode)     ? "is not a regular file"
+    const char* reason = !S_ISREG(info.st_mode)    ? "is not a regular file"
                          : access(path, R_OK) != 0 ? "cannot be read"
                                                    : "could not be decoded as a video";
     std::fflush(stdout);
@@ -228,10 +229,11 @@ void OpenResultWriter(CvVideoFrontEnd& fe)
             std::fprintf(stderr, "Cannot record to %s: %s; the run goes on without a recording.\n",
                          fe.outputPath, std::strerror(failure));
         else
-            std::fprintf(stderr,
-                         "Cannot record to %s: the video encoder refuses %d x %d frames at %g per second; the "
-                         "run goes on without a recording.\n",
-                         fe.outputPath, fe.frameWidth, fe.frameHeight, fe.frameRate);
+            std::fprintf(
+                stderr,
+                "Cannot record to %s: the video encoder refuses %d x %d frames at %g per second; the "
+                "run goes on without a recording.\n",
+                fe.outputPath, fe.frameWidth, fe.frameHeight, fe.frameRate);
     }
 }
 

@@ -30,7 +30,7 @@ struct CvVideoFrontEnd
     char joinedArgs[CV_FE_TEXT_SIZE]; /* the arguments appended without separators, or the default video */
     char typedArg[CV_FE_TEXT_SIZE];   /* the first argument as typed, before it was lower-cased */
     char baseName[CV_FE_TEXT_SIZE];   /* joinedArgs up to the first ".avi"; empty for a camera */
-    char inputPath[CV_FE_TEXT_SIZE];  /* baseName + ".avi" */
+    char inputPath[CV_FE_TEXT_SIZE];  /* baseName + ".avi", or that path as typed when only it exists */
     char outputPath[CV_FE_TEXT_SIZE]; /* baseName + "_out.avi" */
     bool defaultUsed;                 /* the help text was printed and the default video is played */
     bool writeResult;                 /* joinedArgs contains "/r": record the display image */
@@ -41,10 +41,10 @@ struct CvVideoFrontEnd
     int frameWidth;                   /* width of every image made, in pixels */
     int frameHeight;                  /* height of every image made, in rows */
     double frameRate;                 /* frames per second handed to the writer */
-    bool windowless; /* no display could be opened: frames are analysed and recorded without a window */
     CvImageHolder displayImage;       /* 8-bit 3-channel upright frame that is drawn on, shown, recorded */
     IplImage* greyImage;              /* 8-bit 1-channel working image of the analysis */
     IplImage* frame;                  /* the last grabbed frame, owned by the capture */
+    bool windowless; /* no display could be opened: frames are analysed and recorded without a window */
 
     CvVideoFrontEnd();
     ~CvVideoFrontEnd();
