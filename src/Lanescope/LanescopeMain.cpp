@@ -4,6 +4,7 @@
 #include "FrameLoop.h"
 #include "LanescopeState.h"
 #include "MemoryFile.h"
+#include "StopSignals.h"
 #include "TracksFile.h"
 #include "VideoFrontEnd.h"
 
@@ -13,6 +14,8 @@
 
 int main(int argc, char** argv)
 {
+    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as ESC does, and the memory is saved.
+    CatchStopSignals();
     // Destroyed in reverse: the memory object first, then the display image holder inside the front-end.
     CvVideoFrontEnd frontEnd;
     CvAssociativeMemory memory;
@@ -51,7 +54,7 @@ int main(int argc, char** argv)
         // The mouse handler runs inside the poll and may end picking, so pick mode is read after it.
         const int pressed = PollKey();
         const CvHotKeyResult key = HandleHotKey(pressed, state.pickMode, currentType);
-        if (key.quit)
+        if (key.quit || StopRequested())
             break;
         state.pickMode = key.pickMode;
         currentType = key.currentType;

@@ -4,10 +4,13 @@
 #include "SquareSearchImage.h"
 #include "Squares.h"
 #include "SquaresFile.h"
+#include "StopSignals.h"
 #include "VideoFrontEnd.h"
 
 int main(int argc, char** argv)
 {
+    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as a key does, and the recording is closed whole.
+    CatchStopSignals();
     CvVideoFrontEnd frontEnd;
 
     if (!StartVideoFrontEnd(frontEnd, argc, argv, CV_FE_QUADFINDER_HELP))
@@ -28,7 +31,7 @@ int main(int argc, char** argv)
         WriteSquaresFrame(squaresFile, squares, position);
         ShowAndRecord(frontEnd);
         // Any key ends the run.
-        if (PollKey() >= 0)
+        if (PollKey() >= 0 || StopRequested())
             break;
         cvClearMemStorage(storage);
     }
