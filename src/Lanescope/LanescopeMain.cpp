@@ -4,6 +4,7 @@
 #include "FrameLoop.h"
 #include "LanescopeState.h"
 #include "MemoryFile.h"
+#include "ProgressLine.h"
 #include "StopSignals.h"
 #include "TracksFile.h"
 #include "VideoFrontEnd.h"
@@ -41,6 +42,8 @@ int main(int argc, char** argv)
     cvSetMouseCallback(CV_FE_WINDOW_NAME, OnSelectionMouse, NULL);
 
     OpenTracksFile(lanescopeTracks, frontEnd);
+    CvProgressLine progress;
+    StartProgressLine(progress, frontEnd, false);
 
     int currentType = 1;
     for (;;) {
@@ -51,6 +54,8 @@ int main(int argc, char** argv)
         ProcessFrame(memory, state, currentType, frontEnd.frame, frontEnd.displayImage.GetImage(),
                      frontEnd.greyImage);
         ShowAndRecord(frontEnd);
+        if (!state.pickMode)
+            CountProgressFrame(progress);
         // The mouse handler runs inside the poll and may end picking, so pick mode is read after it.
         const int pressed = PollKey();
         const CvHotKeyResult key = HandleHotKey(pressed, state.pickMode, currentType);
@@ -59,6 +64,7 @@ int main(int argc, char** argv)
         state.pickMode = key.pickMode;
         currentType = key.currentType;
     }
+    EndProgressLine(progress);
     CloseTracksFile(lanescopeTracks);
 
     CloseMemoryFile(memoryFile, memory);

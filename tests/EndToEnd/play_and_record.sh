@@ -49,4 +49,11 @@ for name in Lanescope Quadfinder; do
         rm -f clip_out.avi
     done
 done
+
+# On a terminal, a run without a window shows its progress on standard error and ends that line.
+unset DISPLAY
+timeout 120 script -qec "'$LANESCOPE' clip.avi 2>&1 >/dev/null" /dev/null >tty.txt || fail "progress run: exit code"
+export DISPLAY=$windowed_display
+expect_contains "progress line" "$(tr '\r' '\n' <tty.txt)" "24 of 24 frames"
+expect_eq "progress line ended" "$(tail -c 1 tty.txt | od -An -c | tr -d ' ')" '\n'
 finish
