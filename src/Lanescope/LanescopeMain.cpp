@@ -4,6 +4,8 @@
 #include "FrameLoop.h"
 #include "LanescopeState.h"
 #include "MemoryFile.h"
+#include "ProgressLine.h"
+#include "StopSignals.h"
 #include "TracksFile.h"
 #include "VideoFrontEnd.h"
 
@@ -13,6 +15,8 @@
 
 int main(int argc, char** argv)
 {
+    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as ESC does, and the memory is saved.
+    CatchStopSignals();
     // Destroyed in reverse: the memory object first, then the display image holder inside the front-end.
     CvVideoFrontEnd frontEnd;
     CvAssociativeMemory memory;
@@ -38,6 +42,8 @@ int main(int argc, char** argv)
     cvSetMouseCallback(CV_FE_WINDOW_NAME, OnSelectionMouse, NULL);
 
     OpenTracksFile(lanescopeTracks, frontEnd);
+    CvProgressLine progress;
+    StartProgressLine(progress, frontEnd, false);
 
     int currentType = 1;
     for (;;) {
@@ -48,14 +54,17 @@ int main(int argc, char** argv)
         ProcessFrame(memory, state, currentType, frontEnd.frame, frontEnd.displayImage.GetImage(),
                      frontEnd.greyImage);
         ShowAndRecord(frontEnd);
+        if (!state.pickMode)
+            CountProgressFrame(progress);
         // The mouse handler runs inside the poll and may end picking, so pick mode is read after it.
         const int pressed = PollKey();
         const CvHotKeyResult key = HandleHotKey(pressed, state.pickMode, currentType);
-        if (key.quit)
+        if (key.quit || StopRequested())
             break;
         state.pickMode = key.pickMode;
         currentType = key.currentType;
     }
+    EndProgressLine(progress);
     CloseTracksFile(lanescopeTracks);
 
     CloseMemoryFile(memoryFile, memory);

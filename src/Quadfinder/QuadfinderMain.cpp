@@ -1,13 +1,17 @@
 // Quadfinder: finds squares in a video shown in the window "Result".
 
 #include "FilmPosition.h"
+#include "ProgressLine.h"
 #include "SquareSearchImage.h"
 #include "Squares.h"
 #include "SquaresFile.h"
+#include "StopSignals.h"
 #include "VideoFrontEnd.h"
 
 int main(int argc, char** argv)
 {
+    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as a key does, and the recording is closed whole.
+    CatchStopSignals();
     CvVideoFrontEnd frontEnd;
 
     if (!StartVideoFrontEnd(frontEnd, argc, argv, CV_FE_QUADFINDER_HELP))
@@ -17,6 +21,8 @@ int main(int argc, char** argv)
     CvMemStorage* storage = cvCreateMemStorage(0);
     CvSquaresFile squaresFile;
     OpenSquaresFile(squaresFile, frontEnd);
+    CvProgressLine progress;
+    StartProgressLine(progress, frontEnd, true);
 
     while (GrabFrame(frontEnd)) {
         CopyFrameToDisplay(frontEnd);
@@ -27,11 +33,13 @@ int main(int argc, char** argv)
         PrintFilmPosition(position);
         WriteSquaresFrame(squaresFile, squares, position);
         ShowAndRecord(frontEnd);
+        CountProgressFrame(progress);
         // Any key ends the run.
-        if (PollKey() >= 0)
+        if (PollKey() >= 0 || StopRequested())
             break;
         cvClearMemStorage(storage);
     }
+    EndProgressLine(progress);
     CloseSquaresFile(squaresFile);
 
     ReleaseVideoFrontEnd(frontEnd);

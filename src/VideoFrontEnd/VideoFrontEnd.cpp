@@ -1,11 +1,17 @@
 #include "VideoFrontEnd.h"
 
 #include <opencv2/core.hpp>
+#include <opencv2/core/utils/logger.hpp>
 #include <opencv2/highgui/highgui_c.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const char* const CV_FE_WINDOW_NAME = "Result";
 const char* const CV_FE_DEFAULT_VIDEO = "TrafficTest1f1.avi";
@@ -20,9 +26,10 @@ const char* const CV_FE_QUADFINDER_HELP =
 static const double CAMERA_FRAME_RATE = 12.0;
 
 CvVideoFrontEnd::CvVideoFrontEnd()
-    : joinedArgs{}, baseName{}, inputPath{}, outputPath{}, defaultUsed(false), writeResult(false),
+    : joinedArgs{}, typedArg{}, baseName{}, inputPath{}, outputPath{}, defaultUsed(false), writeResult(false),
       cameraSource(false), deviceNumber(0), capture(nullptr), writer(nullptr), frameWidth(0), frameHeight(0),
-      frameRate(0.0), displayImage(nullptr, CvImageHolder::HOLD_CLONE), greyImage(nullptr), frame(nullptr)
+      frameRate(0.0), displayImage(nullptr, CvImageHolder::HOLD_CLONE), greyImage(nullptr), frame(nullptr),
+      windowless(false)
 {
 }
 
@@ -61,6 +68,7 @@ bool ParseCommandLine(CvVideoFrontEnd& fe, int argc, char** argv, const char* he
         std::snprintf(fe.joinedArgs, sizeof fe.joinedArgs, "%s", CV_FE_DEFAULT_VIDEO);
         fe.defaultUsed = true;
     } else {
+        std::snprintf(fe.typedArg, sizeof fe.typedArg, "%s", argv[1]);
         for (char* c = argv[1]; *c; ++c)
             if (*c >= 'A' && *c <= 'Z')
                 *c = static_cast<char>(*c - 'A' + 'a');
@@ -115,6 +123,37 @@ static bool OpenCamera(CvVideoFrontEnd& fe)
     return true;
 }
 
+/* Lower-casing the first argument loses a file whose name holds capitals, as "Megamind.avi" or
+   "~/Videos/clip.avi" do. When no file has the lower-cased name but one has the name as typed, that one is
+   played and the recording named after it. */
+static void PreferTypedName(CvVideoFrontEnd& fe, std::size_t baseLength)
+{
+    struct stat info;
+    if (fe.defaultUsed || stat(fe.inputPath, &info) == 0 || (errno != ENOENT && errno != ENOTDIR))
+        return;
+    // The base name and its ".avi" lie inside the first argument, whose letters only changed case.
+    char typedPath[CV_FE_TEXT_SIZE];
+    std::snprintf(typedPath, sizeof typedPath, "%.*s", static_cast<int>(baseLength + 4), fe.typedArg);
+    if (std::strcmp(typedPath, fe.inputPath) == 0 || stat(typedPath, &info) != 0)
+        return;
+    std::memcpy(fe.inputPath, typedPath, sizeof fe.inputPath);
+    std::memcpy(fe.baseName, typedPath, baseLength);
+}
+
+/* A file that is there but cannot be played is named on standard error with the reason, beside the
+   message that it cannot be found. */
+static void ReportUnplayableFile(const char* path)
+{
+    struct stat info;
+    if (stat(path, &info) != 0)
+        return;
+    const char* reason = !S_ISREG(info.st_mode)    ? "is not a regular file"
+                         : access(path, R_OK) != 0 ? "cannot be read"
+                                                   : "could not be decoded as a video";
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s exists but %s; nothing was played.\n", path, reason);
+}
+
 static bool OpenFile(CvVideoFrontEnd& fe)
 {
     std::fputs("Processing avi file...\n", stdout);
@@ -123,8 +162,10 @@ static bool OpenFile(CvVideoFrontEnd& fe)
     fe.baseName[baseLength] = '\0';
     // The base name ends where ".avi" begins, so the input path is never longer than the joined text.
     const int length = std::snprintf(fe.inputPath, sizeof fe.inputPath, "%s.avi", fe.baseName);
-    if (length > 0 && length < static_cast<int>(sizeof fe.inputPath))
+    if (length > 0 && length < static_cast<int>(sizeof fe.inputPath)) {
+        PreferTypedName(fe, baseLength);
         fe.capture = cvcompat::CreateFileCapture(fe.inputPath);
+    }
     if (fe.capture) {
         cvcompat::SetCaptureProperty(fe.capture, CV_CAP_PROP_POS_AVI_RATIO, 1.0);
         cvcompat::SetCaptureProperty(fe.capture, CV_CAP_PROP_POS_AVI_RATIO, 0.0);
@@ -137,13 +178,25 @@ static bool OpenFile(CvVideoFrontEnd& fe)
     }
     if (!fe.capture) {
         std::printf("Can't find file %s.avi\n", fe.baseName);
+        ReportUnplayableFile(fe.inputPath);
         return false;
     }
     return true;
 }
 
+/* The first codec asked for, Cinepak, is one this platform's encoder refuses. What the video library
+   prints about that refusal is no news to the user, so FFmpeg's own lines are kept quiet for a run that
+   records, unless the user asked for them; OpenCV's lines are silenced around that one attempt. FFmpeg
+   reads this setting once, at its first use: before the source is opened. */
+static void QuietKnownCodecRefusal(const CvVideoFrontEnd& fe)
+{
+    if (fe.writeResult && !std::getenv("OPENCV_FFMPEG_DEBUG"))
+        setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
+}
+
 bool OpenVideoSource(CvVideoFrontEnd& fe)
 {
+    QuietKnownCodecRefusal(fe);
     return fe.cameraSource ? OpenCamera(fe) : OpenFile(fe);
 }
 
@@ -162,10 +215,26 @@ void OpenResultWriter(CvVideoFrontEnd& fe)
     if (length < 0 || length >= static_cast<int>(sizeof fe.outputPath))
         return;
     const CvSize size = cvSize(fe.frameWidth, fe.frameHeight);
+    int failure = 0;
+    const cv::utils::logging::LogLevel level =
+        cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     fe.writer = cvcompat::CreateVideoWriter(fe.outputPath, cvcompat::FourCC('c', 'v', 'i', 'd'), fe.frameRate,
-                                            size, 1);
+                                            size, 1, &failure);
+    cv::utils::logging::setLogLevel(level);
     if (!fe.writer)
-        fe.writer = cvcompat::CreateVideoWriter(fe.outputPath, -1, fe.frameRate, size, 1);
+        fe.writer = cvcompat::CreateVideoWriter(fe.outputPath, -1, fe.frameRate, size, 1, &failure);
+    if (!fe.writer) {
+        std::fflush(stdout);
+        if (failure)
+            std::fprintf(stderr, "Cannot record to %s: %s; the run goes on without a recording.\n",
+                         fe.outputPath, std::strerror(failure));
+        else
+            std::fprintf(
+                stderr,
+                "Cannot record to %s: the video encoder refuses %d x %d frames at %g per second; the "
+                "run goes on without a recording.\n",
+                fe.outputPath, fe.frameWidth, fe.frameHeight, fe.frameRate);
+    }
 }
 
 bool StartVideoFrontEnd(CvVideoFrontEnd& fe, int argc, char** argv, const char* helpText)
@@ -173,6 +242,7 @@ bool StartVideoFrontEnd(CvVideoFrontEnd& fe, int argc, char** argv, const char* 
     if (!ParseCommandLine(fe, argc, argv, helpText) || !OpenVideoSource(fe))
         return false;
     CreateFrontEndImages(fe);
+    CheckDisplay(fe);
     OpenResultWriter(fe);
     return true;
 }
@@ -226,8 +296,13 @@ int PollKey()
 
 void ReleaseVideoFrontEnd(CvVideoFrontEnd& fe)
 {
-    if (fe.writeResult)
-        cvcompat::ReleaseVideoWriter(&fe.writer);
+    std::string keptAs;
+    if (fe.writeResult && !cvcompat::ReleaseVideoWriter(&fe.writer, &keptAs)) {
+        const int error = errno;
+        std::fflush(stdout);
+        std::fprintf(stderr, "The recording could not be named %s (%s); it is kept as %s.\n", fe.outputPath,
+                     std::strerror(error), keptAs.c_str());
+    }
     cvcompat::ReleaseCapture(&fe.capture);
     fe.frame = nullptr;
     if (fe.greyImage)

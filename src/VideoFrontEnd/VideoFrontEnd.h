@@ -3,7 +3,7 @@
 // and grey images, the output writer, the window "Result" and the steps of the frame cycle.
 //
 // A program's main routine owns one CvVideoFrontEnd for the whole run and calls, in order:
-// StartVideoFrontEnd (or its four steps), its own set-up, CreateResultWindow, then per frame GrabFrame,
+// StartVideoFrontEnd (or its five steps), its own set-up, CreateResultWindow, then per frame GrabFrame,
 // CopyFrameToDisplay, its own analysis and drawing, ShowAndRecord and PollKey, and at the end
 // ReleaseVideoFrontEnd. The display image holder is freed when the record itself goes out of scope.
 
@@ -28,8 +28,9 @@ extern const char* const CV_FE_QUADFINDER_HELP;
 struct CvVideoFrontEnd
 {
     char joinedArgs[CV_FE_TEXT_SIZE]; /* the arguments appended without separators, or the default video */
+    char typedArg[CV_FE_TEXT_SIZE];   /* the first argument as typed, before it was lower-cased */
     char baseName[CV_FE_TEXT_SIZE];   /* joinedArgs up to the first ".avi"; empty for a camera */
-    char inputPath[CV_FE_TEXT_SIZE];  /* baseName + ".avi" */
+    char inputPath[CV_FE_TEXT_SIZE];  /* baseName + ".avi", or that path as typed when only it exists */
     char outputPath[CV_FE_TEXT_SIZE]; /* baseName + "_out.avi" */
     bool defaultUsed;                 /* the help text was printed and the default video is played */
     bool writeResult;                 /* joinedArgs contains "/r": record the display image */
@@ -43,6 +44,7 @@ struct CvVideoFrontEnd
     CvImageHolder displayImage;       /* 8-bit 3-channel upright frame that is drawn on, shown, recorded */
     IplImage* greyImage;              /* 8-bit 1-channel working image of the analysis */
     IplImage* frame;                  /* the last grabbed frame, owned by the capture */
+    bool windowless; /* no display could be opened: frames are analysed and recorded without a window */
 
     CvVideoFrontEnd();
     ~CvVideoFrontEnd();
@@ -51,21 +53,28 @@ struct CvVideoFrontEnd
 };
 
 /* Parses argc/argv (argv[0] is the program name) into frontEnd, printing helpText when no source is given;
-   lower-cases argv[1] in place. False after printing the message of an early end. */
+   lower-cases argv[1] in place, keeping it as typed in typedArg. False after printing the message of an
+   early end. */
 bool ParseCommandLine(CvVideoFrontEnd& frontEnd, int argc, char** argv, const char* helpText);
 
-/* Opens the parsed camera or file and learns the frame size and rate. False after printing the message of
-   an early end. */
+/* Opens the parsed camera or file and learns the frame size and rate. A file is opened under its
+   lower-cased name, or under its name as typed when only that one exists. False after printing the message
+   of an early end, and for a file that exists a line on standard error saying why it could not be played. */
 bool OpenVideoSource(CvVideoFrontEnd& frontEnd);
 
 /* Makes the display image (8-bit, 3 channels) and the grey image (8-bit, 1 channel) of the frame size. */
 void CreateFrontEndImages(CvVideoFrontEnd& frontEnd);
 
+/* Sets windowless when no display can be opened, and then has the window made off screen, saying so on
+   standard error. Must come before the window is made. */
+void CheckDisplay(CvVideoFrontEnd& frontEnd);
+
 /* Opens the output video when recording was asked for, falling back to the library's codec; a writer that
-   cannot be opened leaves recording off without a word. */
+   cannot be opened leaves recording off, saying so on standard error. */
 void OpenResultWriter(CvVideoFrontEnd& frontEnd);
 
-/* ParseCommandLine, OpenVideoSource, CreateFrontEndImages and OpenResultWriter; false on an early end. */
+/* ParseCommandLine, OpenVideoSource, CreateFrontEndImages, CheckDisplay and OpenResultWriter; false on an
+   early end. */
 bool StartVideoFrontEnd(CvVideoFrontEnd& frontEnd, int argc, char** argv, const char* helpText);
 
 /* Creates the resizable window "Result". */
@@ -90,5 +99,6 @@ void ShowAndRecord(CvVideoFrontEnd& frontEnd);
 /* Polls the keyboard for at most 10 ms; the key code, or -1 for none. */
 int PollKey();
 
-/* Releases the writer, the capture and the grey image, in this order; safe to call twice. */
+/* Releases the writer, the capture and the grey image, in this order; safe to call twice. A recording that
+   could not be put in place under its name is named on standard error. */
 void ReleaseVideoFrontEnd(CvVideoFrontEnd& frontEnd);

@@ -1,6 +1,9 @@
-# Lanescope ends early on ESC and not on other keys; Quadfinder ends on any key. Either way the exit code
-# is 0 and the recording holds the frames shown so far.
-source "$(dirname "$0")/lib.sh"
+# Lanescope ends early on ESC and not on other keys; Quadfinder ends on any key. Ctrl+C, SIGTERM and SIGHUP
+# end either program the same way, also while Lanescope picks and when it runs without a display. Either
+# way the exit code is 0, the recording holds the frames shown so far and Lanescope saves its memory.
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+source "$here/video_cases.sh"
 
 make_video long.avi --frames 3000 --size 160x120
 
@@ -21,4 +24,27 @@ key x
 wait_exit 30
 expect_eq "Quadfinder after x: exit code" "$RC" 0
 "$CHECKER" long_out.avi long.avi --early || fail "Quadfinder's recording after a key"
+
+# Job control, so that a program started in the background does not ignore Ctrl+C.
+set -m
+windowed_display=$DISPLAY
+for case in "Lanescope INT picking" "Quadfinder HUP" "Lanescope TERM windowless"; do
+    read -r name signal how <<<"$case"
+    rm -f long_out.avi am.dat
+    [ "$how" != windowless ] || unset DISPLAY
+    start $name long.avi /r
+    export DISPLAY=$windowed_display
+    if [ "$how" = windowless ]; then
+        for i in $(seq 600); do grep -q 'Hot keys' out.txt && break; sleep 0.1; done
+    else
+        wait_window
+    fi
+    [ "$how" != picking ] || key t
+    sleep 1
+    kill -$signal "$STARTED_PID" || true
+    wait_exit 30
+    expect_eq "$case: exit code" "$RC" 0
+    "$CHECKER" long_out.avi long.avi --early || fail "$case: the recording"
+    [ $name != Lanescope ] || expect_saved_memory "$case"
+done
 finish

@@ -132,6 +132,11 @@ expect_contains() {
     esac
 }
 
+# stray_errors: standard error of the last run without the lines Qt prints about its own set-up.
+stray_errors() {
+    grep -v -e XDG_RUNTIME_DIR -e propagateSizeHints err.txt || true
+}
+
 # frames_of FILE: the frame count that ffprobe finds in a video.
 frames_of() {
     ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$1"

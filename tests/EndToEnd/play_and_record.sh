@@ -1,11 +1,15 @@
 # A synthetic video plays to its end with exit code 0, Quadfinder printing a position line per frame; with
 # "/r" the recording has the input's frame count and size, and its first frame is the input's first frame
 # turned upside down. Lanescope starts each run without a memory file, so that its first frame shows only
-# the red start rectangle over the video.
+# the red start rectangle over the video. A recording run prints no error; without a display both programs
+# say so in one line and play, print and record as usual.
 source "$(dirname "$0")/lib.sh"
 
 make_video clip.avi --frames 24
 hot_keys=$'Hot keys: \n\tESC - quit the program\n\tt - stop the tracking and pick object for training\n\tn - next type\n\tp - previous type\n'
+windowed_display=$DISPLAY
+no_display="No display could be opened: the run goes on without a window, analysing, printing and \
+recording as usual until the video ends or Ctrl+C."
 for name in Lanescope Quadfinder; do
     if [ $name = Lanescope ]; then extra=$hot_keys; else extra=""; fi
     rm -f am.dat
@@ -22,14 +26,34 @@ for name in Lanescope Quadfinder; do
     rm -f am.dat
     [ ! -e clip_out.avi ] || fail "$name recorded without /r"
 
-    run $name clip.avi /r
-    expect_eq "$name clip.avi /r: exit code" "$RC" 0
-    if [ -e clip_out.avi ]; then
-        "$CHECKER" clip_out.avi clip.avi || fail "$name recording does not match its input"
-        expect_eq "$name recording: frames found by ffprobe" "$(frames_of clip_out.avi)" 24
-    else
-        fail "$name wrote no clip_out.avi"
-    fi
-    rm -f clip_out.avi
+    windowed=$OUT
+    for display in "$windowed_display" none; do
+        rm -f am.dat
+        if [ $display = none ]; then
+            unset DISPLAY
+            run $name clip.avi /r
+            export DISPLAY=$windowed_display
+        else
+            run $name clip.avi /r
+        fi
+        expect_eq "$name clip.avi /r on display $display: exit code" "$RC" 0
+        expect_eq "$name on display $display: output" "$OUT" "$windowed"
+        expect_eq "$name on display $display: standard error" "$(stray_errors)" \
+            "$([ $display != none ] || echo "$no_display")"
+        if [ -e clip_out.avi ]; then
+            "$CHECKER" clip_out.avi clip.avi || fail "$name recording does not match its input"
+            expect_eq "$name recording: frames found by ffprobe" "$(frames_of clip_out.avi)" 24
+        else
+            fail "$name wrote no clip_out.avi on display $display"
+        fi
+        rm -f clip_out.avi
+    done
 done
+
+# On a terminal, a run without a window shows its progress on standard error and ends that line.
+unset DISPLAY
+timeout 120 script -qec "'$LANESCOPE' clip.avi 2>&1 >/dev/null" /dev/null >tty.txt || fail "progress run: exit code"
+export DISPLAY=$windowed_display
+expect_contains "progress line" "$(tr '\r' '\n' <tty.txt)" "24 of 24 frames"
+expect_eq "progress line ended" "$(tail -c 1 tty.txt | od -An -c | tr -d ' ')" '\n'
 finish

@@ -7,13 +7,14 @@ no_sanitizer_report() {
     fi
 }
 
-# expect_refused NAME VIDEO: NAME refuses VIDEO.avi at start-up with its one line and exit code -1, and
-# Lanescope leaves "am.dat" as it was.
+# expect_refused NAME VIDEO: NAME refuses VIDEO.avi at start-up with its one line and exit code -1, says on
+# standard error that the file is there but cannot be played, and Lanescope leaves "am.dat" as it was.
 expect_refused() {
     printf 'old memory' >am.dat
     run "$1" "$2.avi"
     expect_eq "$1 $2.avi: exit code" "$RC" 255
     expect_eq "$1 $2.avi: output" "$OUT" "Processing avi file..."$'\n'"Can't find file $2.avi"$'\n'
+    expect_contains "$1 $2.avi: errors" "$ERR" "$2.avi exists but"
     no_sanitizer_report "$1 $2.avi"
     expect_eq "$1 $2.avi: am.dat" "$(cat am.dat)" "old memory"
     rm -f am.dat
@@ -21,8 +22,7 @@ expect_refused() {
 
 # expect_plays_to_the_end NAME VIDEO [unrecordable]: NAME plays every frame of VIDEO.avi that FFmpeg can
 # decode, records each of them with "/r", ends with exit code 0, and Lanescope saves its memory. With
-# "unrecordable", a picture that the encoder refuses, the run goes on without a recording, as when any
-# writer cannot be opened.
+# "unrecordable", a picture that the encoder refuses, the run goes on without a recording and says so.
 expect_plays_to_the_end() {
     local name=$1 video=$2 unrecordable=${3:-} readable recorded
     readable=$(frames_of "$video.avi" 2>/dev/null || echo 0)
@@ -40,6 +40,8 @@ expect_plays_to_the_end() {
         expect_eq "$name $video.avi: frames recorded" "$recorded" "$readable"
     elif [ -z "$unrecordable" ]; then
         fail "$name $video.avi: no recording"
+    else
+        expect_contains "$name $video.avi: errors" "$ERR" "Cannot record to ${video}_out.avi"
     fi
     [ "$name" = Lanescope ] && expect_saved_memory "$name $video.avi"
     rm -f "${video}_out.avi" am.dat

@@ -1,0 +1,60 @@
+// Whether the window "Result" can be shown. highgui's window system (Qt on X) ends the process when it finds
+// no display, after the writer has opened its file; the check runs before either.
+
+#include "VideoFrontEnd.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+
+/* True when an X display can be opened as highgui's window system will open it: DISPLAY names it and the
+   server accepts this process. */
+static bool XDisplayOpens()
+{
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display)
+        return false;
+    // The X protocol library comes with OpenCV's window system; it is looked up at run time, so the programs
+    // need nothing beyond OpenCV to build. Without it no window could be shown anyway. Unlike Xlib's, its
+    // connect prints nothing when the server turns the process away.
+    void* xcb = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (!xcb)
+        return false;
+    using ConnectCall = void* (*)(const char*, int*);
+    using ConnectionCall = int (*)(void*);
+    using DisconnectCall = void (*)(void*);
+    const auto connect = reinterpret_cast<ConnectCall>(dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<ConnectionCall>(dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<DisconnectCall>(dlsym(xcb, "xcb_disconnect"));
+    bool opens = false;
+    if (connect && hasError && disconnect) {
+        // A refused connection is still an object to free.
+        void* connection = connect(nullptr, nullptr);
+        opens = connection && hasError(connection) == 0;
+        disconnect(connection);
+    }
+    dlclose(xcb);
+    return opens;
+}
+
+void CheckDisplay(CvVideoFrontEnd& fe)
+{
+    // A window system the user chose is left to them; only the off-screen one shows nothing.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform && std::strncmp(platform, "xcb", 3) != 0) {
+        fe.windowless = std::strncmp(platform, "offscreen", 9) == 0;
+        return;
+    }
+    fe.windowless = !XDisplayOpens();
+    if (!fe.windowless)
+        return;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The off-screen platform warns about the window hints and run-time folder it has no use for; the one
+    // line below says all the user needs. A rule of the user's own stays.
+    setenv("QT_LOGGING_RULES", "default.warning=false", 0);
+    std::fflush(stdout);
+    std::fputs("No display could be opened: the run goes on without a window, analysing, printing and "
+               "recording as usual until the video ends or Ctrl+C.\n",
+               stderr);
+}
