@@ -1,6 +1,7 @@
 // The memory's model: construction, sizing of the per-level grids and areas, the tree's root, and release.
 #include "CvAssociativeMemory.h"
 
+#include "MemoryInternals.h"
 #include "SeqEntries.h"
 
 #include <algorithm>
@@ -158,10 +159,7 @@ void CvAssociativeMemory::Release()
     cvReleaseMat(&upperBound);
     ForEachElement<CvAMTrack>(tracks, [](CvAMTrack* track) {
         cvReleaseConDensation(&track->filter);
-        if (track->userData) {
-            operator delete(track->userData);
-            track->userData = NULL;
-        }
+        ReleaseUserData(track);
     });
     cvClearSeq(tracks);
 }

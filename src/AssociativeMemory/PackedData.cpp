@@ -7,6 +7,9 @@
 
 #include "CvAssociativeMemory.h"
 #include "ErrorReport.h"
+#include "MemoryInternals.h"
+#include "PackedFormat.h"
+#include "SeqEntries.h"
 
 #include <opencv2/core/core_c.h>
 
@@ -17,57 +20,8 @@
 
 namespace {
 
-/* Size of the record header. */
-const size_t CV_AM_PACKED_HEADER = 40;
-/* Size of one parent table entry. */
-const size_t CV_AM_PACKED_PARENT = 8;
-/* Size of the fixed part of a base record: the base header and the feature byte count. */
-const size_t CV_AM_PACKED_BASE = 32;
 /* The format check value of every record. */
 const int32_t CV_AM_PACKED_CHECK = 4;
-const char* const CV_AM_WRITE_FUNC = "CvAssociativeMemory::WritePackedData";
-const char* const CV_AM_READ_FUNC = "CvAssociativeMemory::ReadPackedData";
-const char* const CV_AM_NULL_MSG = "The pointer of packed data is NULL";
-const char* const CV_AM_MISMATCH_MSG = "Size of input data do not match to actual settings";
-
-void PutU16(unsigned char* p, uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void PutU32(unsigned char* p, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void PutU64(unsigned char* p, uint64_t v)
-{
-    for (int i = 0; i < 8; i++)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-uint16_t GetU16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t GetU32(const unsigned char* p)
-{
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; i--)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-uint64_t GetU64(const unsigned char* p)
-{
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; i--)
-        v = (v << 8) | p[i];
-    return v;
-}
 
 /* Writes one base's 28-byte header block. */
 void PutHeader(unsigned char* p, const CvAMBaseHeader& h)
@@ -116,16 +70,10 @@ void PackBase(const CvAMBase* base, uint64_t parentIndex, PackCursor* cursor)
 
     if (!base->children)
         return;
-    // A reader walks the list block by block; indexed access would search the blocks for every entry.
-    CvSeqReader reader;
-    cvStartReadSeq(base->children, &reader, 0);
-    for (int i = 0; i < base->children->total; i++) {
-        const CvAMBase* child;
-        std::memcpy(&child, reader.ptr, sizeof child);
-        CV_NEXT_SEQ_ELEM(sizeof child, reader);
-        if (child)
-            PackBase(child, base->index, cursor);
-    }
+    ForEachEntry(base->children, [base, cursor](CvAMBase** child) {
+        if (*child)
+            PackBase(*child, base->index, cursor);
+    });
 }
 
 /* What the validation pass learned about one base record. */
@@ -241,11 +189,11 @@ size_t CvAssociativeMemory::GetPackedDataLimit(const void* header, size_t size)
 void CvAssociativeMemory::WritePackedData(void* buffer)
 {
     if (!buffer) {
-        CV_REPORT(CV_StsNullPtr, CV_AM_WRITE_FUNC, CV_AM_NULL_MSG);
+        CV_REPORT(CV_StsNullPtr, CV_AM_WRITE_PACKED_FUNC, CV_AM_NULL_PACKED_MSG);
         return;
     }
     if (!root) {
-        CV_REPORT(CV_StsNullPtr, CV_AM_WRITE_FUNC, "Associative memory is not created");
+        CV_REPORT(CV_StsNullPtr, CV_AM_WRITE_PACKED_FUNC, CV_AM_NOT_CREATED_MSG);
         return;
     }
     unsigned char* p = static_cast<unsigned char*>(buffer);
@@ -269,13 +217,13 @@ void CvAssociativeMemory::WritePackedData(void* buffer)
 bool CvAssociativeMemory::ReadPackedData(const void* buffer, size_t size)
 {
     if (!buffer) {
-        CV_REPORT(CV_StsNullPtr, CV_AM_READ_FUNC, CV_AM_NULL_MSG);
+        CV_REPORT(CV_StsNullPtr, CV_AM_READ_PACKED_FUNC, CV_AM_NULL_PACKED_MSG);
         return false;
     }
     const unsigned char* data = static_cast<const unsigned char*>(buffer);
     std::vector<RecordPlan> plan;
     if (!PlanRecord(data, size, &plan)) {
-        CV_REPORT(CV_StsUnmatchedSizes, CV_AM_READ_FUNC, CV_AM_MISMATCH_MSG);
+        CV_REPORT(CV_StsUnmatchedSizes, CV_AM_READ_PACKED_FUNC, CV_AM_PACKED_MISMATCH_MSG);
         return false;
     }
 

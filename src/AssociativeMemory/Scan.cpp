@@ -2,6 +2,8 @@
 #include "CvAssociativeMemory.h"
 
 #include "ErrorReport.h"
+#include "MemoryInternals.h"
+#include "SeqEntries.h"
 
 #include <cstdint>
 
@@ -21,22 +23,18 @@ void MergeWindow(CvSeq* detections, int mergeRadius2, CvRect rect, double confid
 {
     const int cx = rect.x + (rect.width >> 1);
     const int cy = rect.y + (rect.height >> 1);
-    CvSeqReader reader;
-    cvStartReadSeq(detections, &reader, 0);
-    for (int i = 0; i < detections->total; i++) {
-        CvAMDetection* d = reinterpret_cast<CvAMDetection*>(reader.ptr);
-        CV_NEXT_SEQ_ELEM(detections->elem_size, reader);
-        const int mx = d->count ? d->sumX / d->count : 0;
-        const int my = d->count ? d->sumY / d->count : 0;
-        if (d->data == data && Distance2(cx, cy, mx, my) < mergeRadius2) {
-            d->sumX += cx;
-            d->sumY += cy;
-            d->sumWidth += rect.width;
-            d->sumHeight += rect.height;
-            d->sumConfidence += confidence;
-            d->count++;
-            return;
-        }
+    CvAMDetection* d = FindElement<CvAMDetection>(detections, [&](const CvAMDetection* candidate) {
+        const CvPoint mean = MeanOf(*candidate).centre;
+        return candidate->data == data && Distance2(cx, cy, mean.x, mean.y) < mergeRadius2;
+    });
+    if (d) {
+        d->sumX += cx;
+        d->sumY += cy;
+        d->sumWidth += rect.width;
+        d->sumHeight += rect.height;
+        d->sumConfidence += confidence;
+        d->count++;
+        return;
     }
     CvAMDetection fresh = {cx, cy, rect.width, rect.height, confidence, 1, data};
     cvSeqPush(detections, &fresh);
@@ -48,12 +46,12 @@ void CvAssociativeMemory::ScanImage(CvAMScanFunc scanFunc, void* scanContext)
 {
     // The cell sizes and steps come from the memory's area and levels, which only a created memory has.
     if (!root) {
-        CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ScanImage", "Associative memory is not created");
+        CV_REPORT(CV_StsNullPtr, CV_AM_SCAN_FUNC, CV_AM_NOT_CREATED_MSG);
         return;
     }
     // Without a readable frame every window would be refused with the same report; say it once instead.
     if (!source || !integral) {
-        CV_REPORT(CV_StsNullPtr, "CvAssociativeMemory::ScanImage", "Source image is not set");
+        CV_REPORT(CV_StsNullPtr, CV_AM_SCAN_FUNC, CV_AM_NO_SOURCE_MSG);
         return;
     }
     if (!scanFunc.function)
@@ -90,14 +88,12 @@ void RecognizeWindow(CvRect window, void* scanContext)
     CvAMContext& context = memory.context;
     const int bases = context.baseCount;
 
-    // Read makes the checks and reports a refusal itself; it counts every access it makes and none it
-    // refuses, so an unchanged counter means no rectangle, data or flag was produced to report.
+    // Read makes the checks and reports a refusal itself; a refused window produced nothing to report.
     CvRect found = window;
     int* data = NULL;
     double confidence = 0.0;
-    const uint64_t accesses = context.accessCount;
-    memory.Read(window, &found, &data, NULL, NULL, &confidence, false);
-    if (context.accessCount == accesses || !data)
+    if (!TookAccess(memory, [&] { memory.Read(window, &found, &data, NULL, NULL, &confidence, false); }) ||
+        !data)
         return;
 
     const RcgAMFunc eventFunc = scan->eventFunc ? *scan->eventFunc : NULL;

@@ -94,24 +94,6 @@ bool WriteArea(CvAssociativeMemory& memory, CvRect rect, const int* type)
     return TookAccess(memory, [&] { memory.Write(rect, type); });
 }
 
-/* What a detection's merged windows say on average. */
-struct DetectionMean
-{
-    CvPoint centre;    /* mean centre, image pixels */
-    CvSize size;       /* mean size, image pixels */
-    double confidence; /* mean read confidence */
-};
-
-/* The means of d's windows; all zero for a detection without windows. */
-DetectionMean MeanOf(const CvAMDetection& d)
-{
-    const int n = d.count;
-    if (!n)
-        return DetectionMean{cvPoint(0, 0), cvSize(0, 0), 0.0};
-    return DetectionMean{cvPoint(d.sumX / n, d.sumY / n), cvSize(d.sumWidth / n, d.sumHeight / n),
-                         d.sumConfidence / n};
-}
-
 /* Moves a track to a new measurement: the filter takes the displacement (zx, zy), the track the new centre,
    size and score. */
 void UpdateTrack(const CvAssociativeMemory& memory, CvAMTrack* t, float zx, float zy, CvPoint centre,
