@@ -1,5 +1,7 @@
 #include "FuzzSupport.h"
 
+#include "PackedFormat.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <opencv2/imgproc.hpp>
@@ -17,8 +19,7 @@ cv::Mat FuzzFrame(int side, uint64_t seed)
 std::vector<unsigned char> FuzzPack(CvAssociativeMemory& memory)
 {
     const CvAMContext& c = memory.context;
-    std::vector<unsigned char> buffer(static_cast<size_t>(c.dataSize) +
-                                      40 * (static_cast<size_t>(c.baseCount) + 1));
+    std::vector<unsigned char> buffer(static_cast<size_t>(GetPackedDataSize(c)));
     memory.WritePackedData(buffer.data());
     return buffer;
 }

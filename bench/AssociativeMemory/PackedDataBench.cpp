@@ -1,5 +1,6 @@
 // Saving a memory into its packed data image and rebuilding it, for memories of 10 to 100 000 bases.
 #include "CvAssociativeMemory.h"
+#include "PackedFormat.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,7 +34,7 @@ void Build(CvAssociativeMemory& m, int count)
 
 size_t BufferSize(const CvAssociativeMemory& m)
 {
-    return static_cast<size_t>(m.context.dataSize) + 40 * (static_cast<size_t>(m.context.baseCount) + 1);
+    return static_cast<size_t>(GetPackedDataSize(m.context));
 }
 
 void BM_WritePackedData(benchmark::State& state)

@@ -1,5 +1,7 @@
 #include "MemoryFile.h"
 
+#include "PackedFormat.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/core/core_c.h>
 
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -24,18 +27,6 @@ namespace {
 
 /* Offset of the packed size in the header. */
 const int CV_AM_FILE_SIZE_FIELD = 7;
-
-uint32_t GetU32(const unsigned char* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutU32(unsigned char* p, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 /* Permission bits for the new file: those of the file it replaces, else what a newly created file gets. */
 mode_t NewFileMode(const char* fileName)
@@ -171,6 +162,104 @@ CvMemoryFileState ReadExactly(FILE* file, void* buffer, size_t size, int* error)
     return std::ferror(file) ? CV_MF_UNREADABLE : CV_MF_DAMAGED;
 }
 
+/* Closes a stream when its owner goes out of scope. */
+struct FileCloser
+{
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+typedef std::unique_ptr<FILE, FileCloser> ScopedFile;
+
+/* Opens fileName for reading into *file when it is a regular file; otherwise the state that says why not. */
+CvMemoryFileState OpenRegularFile(const char* fileName, ScopedFile* file, int* error)
+{
+    // A named pipe would hold the start-up until some writer came, a device could act on being opened: only
+    // a regular file is opened, and without waiting, in case the name changed hands since it was looked at.
+    struct stat info;
+    if (stat(fileName, &info) != 0) {
+        *error = errno;
+        return errno == ENOENT ? CV_MF_MISSING : CV_MF_UNREADABLE;
+    }
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? CV_MF_DIRECTORY : CV_MF_NOT_REGULAR;
+    const int fd = open(fileName, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno;
+        return CV_MF_UNREADABLE;
+    }
+    file->reset(fdopen(fd, "rb"));
+    if (!*file) {
+        *error = errno;
+        close(fd);
+        return CV_MF_UNREADABLE;
+    }
+    return CV_MF_READ;
+}
+
+/* Reads the file header and takes the packed size from it; otherwise the state of a file whose header is
+   not that of a memory file of a version that is read. */
+CvMemoryFileState ReadFileHeader(FILE* file, uint32_t* packedSize, int* error)
+{
+    unsigned char header[CV_AM_FILE_HEADER] = {0};
+    const size_t got = std::fread(header, 1, sizeof header, file);
+    const bool readError = std::ferror(file) != 0;
+    // Comparing all seven bytes, the zero included, compares the field as a string without reading past it.
+    if (std::memcmp(header, CV_AM_FILE_SIGNATURE, sizeof CV_AM_FILE_SIGNATURE) != 0 &&
+        std::memcmp(header, CV_AM_FILE_SIGNATURE_OLD, sizeof CV_AM_FILE_SIGNATURE_OLD) != 0) {
+        const size_t start = std::min(got, sizeof CV_AM_FILE_SIGNATURE);
+        if (readError) {
+            *error = EIO;
+            return CV_MF_UNREADABLE;
+        }
+        // A file cut inside its signature is a damaged memory file, not a foreign one.
+        if (got < sizeof header && (std::memcmp(header, CV_AM_FILE_SIGNATURE, start) == 0 ||
+                                    std::memcmp(header, CV_AM_FILE_SIGNATURE_OLD, start) == 0))
+            return CV_MF_DAMAGED;
+        return std::memcmp(header, "AMv", 3) == 0 ? CV_MF_UNKNOWN_VERSION : CV_MF_FOREIGN;
+    }
+    if (got != sizeof header) {
+        *error = EIO;
+        return readError ? CV_MF_UNREADABLE : CV_MF_DAMAGED;
+    }
+    *packedSize = GetU32(header + CV_AM_FILE_SIZE_FIELD);
+    return CV_MF_READ;
+}
+
+/* Reads the packed data image that follows the file header into a new cvAlloc buffer of *length bytes. The
+   image's own header bounds what it can take of the packed size, so that a file that claims more than it
+   holds (a sparse one, say) costs no more than its image; the spare bytes are not read. */
+CvMemoryFileState ReadPackedImage(FILE* file, uint32_t packedSize, void** buffer, size_t* length, int* error)
+{
+    unsigned char recordHeader[CV_AM_PACKED_HEADER] = {0};
+    const size_t headerBytes = std::min<size_t>(packedSize, sizeof recordHeader);
+    CvMemoryFileState state = ReadExactly(file, recordHeader, headerBytes, error);
+    const size_t limit = CvAssociativeMemory::GetPackedDataLimit(recordHeader, packedSize);
+    *length = limit > 0 ? limit : headerBytes;
+    *buffer = NULL;
+    try {
+        *buffer = state == CV_MF_READ ? cvAlloc(std::max<size_t>(*length, 1)) : NULL;
+    } catch (const cv::Exception&) {
+        // A size that cannot be allocated is one more unusable file.
+        state = CV_MF_DAMAGED;
+    }
+    if (*buffer) {
+        std::memcpy(*buffer, recordHeader, headerBytes);
+        state = ReadExactly(file, static_cast<unsigned char*>(*buffer) + headerBytes, *length - headerBytes,
+                            error);
+    }
+    return state;
+}
+
+/* The console report of a memory read from fileName. */
+void PrintLoadReport(const char* fileName, const CvAMContext& c)
+{
+    std::printf(
+        "\n  Load associative bases from file: %s\nAssociative bases ......... %-7lu\nAssociative Levels "
+        "........ %-7u\nCurrent base index ........ %-7" PRIu64 "\nWr/Rd counter ............. %-7" PRIu64
+        "\n\n",
+        fileName, static_cast<unsigned long>(static_cast<uint32_t>(c.baseCount)),
+        static_cast<unsigned>(static_cast<int>(c.deepestLevel)), c.baseIndex, c.accessCount);
+}
+
 /* Why a file could not be used, as a clause for the start-up message. */
 std::string Describe(const CvMemoryFileStatus& status)
 {
@@ -250,89 +339,89 @@ std::string MoveAside(const char* fileName)
     return "";
 }
 
+/* Takes the lock of the folder that holds the session's file, for the whole run; a folder locked by another
+   run leaves the session without a save. */
+void LockFolder(CvMemoryFileSession& session)
+{
+    // The lock is on the folder, not on the file: the save renames a new file over the old one, so a lock
+    // on the file would guard an inode that the first save to end replaces; a missing file must stay
+    // missing until a save makes it; and a companion lock file would be left in the folder and could not
+    // be made in a read-only one. The folder is there, the same one, for the whole run. A folder that
+    // cannot be opened or locked at all is used as before, unguarded.
+    session.lockFd = open(FolderOf(session.fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (session.lockFd >= 0 && flock(session.lockFd, LOCK_EX | LOCK_NB) != 0) {
+        const bool taken = errno == EWOULDBLOCK;
+        close(session.lockFd);
+        session.lockFd = -1;
+        if (taken) {
+            session.save = false;
+            std::fprintf(
+                stderr,
+                "%s is in use by another Lanescope run in this folder; what this run learns will not "
+                "be saved\n",
+                session.fileName);
+        }
+    }
+}
+
+/* Moves a file that could not be used out of the way of the save, when the session may save, and says
+   what became of it. */
+void SetAsideUnusable(CvMemoryFileSession& session, const CvMemoryFileStatus& status)
+{
+    const char* fileName = session.fileName;
+    const std::string why = Describe(status);
+    if (!session.save) {
+        // The folder belongs to the other run; the file stays where it is.
+        std::fprintf(stderr, "%s could not be used (%s); a fresh memory is used\n", fileName, why.c_str());
+        return;
+    }
+    const std::string aside = status.state == CV_MF_DIRECTORY ? "" : MoveAside(fileName);
+    if (aside.empty()) {
+        const std::string kept = status.state == CV_MF_DIRECTORY
+                                     ? std::string("it is left as it is")
+                                     : std::string("it could not be moved aside (") + std::strerror(errno) +
+                                           ") and is left as it is";
+        session.save = false;
+        std::fprintf(
+            stderr,
+            "%s could not be used (%s); %s, a fresh memory is used and what this run learns will not "
+            "be saved\n",
+            fileName, why.c_str(), kept.c_str());
+    } else {
+        std::fprintf(stderr, "%s could not be used (%s); it is kept as %s and a fresh memory is used\n",
+                     fileName, why.c_str(), aside.c_str());
+    }
+}
+
 } // namespace
 
 bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status)
 {
     if (!fileName)
         return Outcome(status, CV_MF_MISSING);
-    // A named pipe would hold the start-up until some writer came, a device could act on being opened: only
-    // a regular file is opened, and without waiting, in case the name changed hands since it was looked at.
-    struct stat info;
-    if (stat(fileName, &info) != 0)
-        return Outcome(status, errno == ENOENT ? CV_MF_MISSING : CV_MF_UNREADABLE, errno);
-    if (!S_ISREG(info.st_mode))
-        return Outcome(status, S_ISDIR(info.st_mode) ? CV_MF_DIRECTORY : CV_MF_NOT_REGULAR);
-    const int fd = open(fileName, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return Outcome(status, CV_MF_UNREADABLE, errno);
-    FILE* file = fdopen(fd, "rb");
-    if (!file) {
-        const int error = errno;
-        close(fd);
-        return Outcome(status, CV_MF_UNREADABLE, error);
-    }
+    ScopedFile file;
     int error = 0;
-    unsigned char header[CV_AM_FILE_HEADER] = {0};
-    const size_t got = std::fread(header, 1, sizeof header, file);
-    const bool readError = std::ferror(file) != 0;
-    // Comparing all seven bytes, the zero included, compares the field as a string without reading past it.
-    if (std::memcmp(header, CV_AM_FILE_SIGNATURE, sizeof CV_AM_FILE_SIGNATURE) != 0 &&
-        std::memcmp(header, CV_AM_FILE_SIGNATURE_OLD, sizeof CV_AM_FILE_SIGNATURE_OLD) != 0) {
-        const size_t start = std::min(got, sizeof CV_AM_FILE_SIGNATURE);
-        std::fclose(file);
-        if (readError)
-            return Outcome(status, CV_MF_UNREADABLE, EIO);
-        // A file cut inside its signature is a damaged memory file, not a foreign one.
-        if (got < sizeof header && (std::memcmp(header, CV_AM_FILE_SIGNATURE, start) == 0 ||
-                                    std::memcmp(header, CV_AM_FILE_SIGNATURE_OLD, start) == 0))
-            return Outcome(status, CV_MF_DAMAGED);
-        return Outcome(status, std::memcmp(header, "AMv", 3) == 0 ? CV_MF_UNKNOWN_VERSION : CV_MF_FOREIGN);
-    }
-    if (got != sizeof header) {
-        std::fclose(file);
-        return Outcome(status, readError ? CV_MF_UNREADABLE : CV_MF_DAMAGED, EIO);
-    }
-    const uint32_t packedSize = GetU32(header + CV_AM_FILE_SIZE_FIELD);
+    CvMemoryFileState state = OpenRegularFile(fileName, &file, &error);
+    uint32_t packedSize = 0;
+    if (state == CV_MF_READ)
+        state = ReadFileHeader(file.get(), &packedSize, &error);
+    if (state != CV_MF_READ)
+        return Outcome(status, state, error);
     // A size the file cannot hold is refused before anything is allocated for it.
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<uint64_t>(info.st_size) < CV_AM_FILE_HEADER + static_cast<uint64_t>(packedSize)) {
-        std::fclose(file);
+    struct stat info;
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<uint64_t>(info.st_size) < CV_AM_FILE_HEADER + static_cast<uint64_t>(packedSize))
         return Outcome(status, CV_MF_DAMAGED);
-    }
-    // The image's own header bounds what it can take of the packed size, so that a file that claims more
-    // than it holds (a sparse one, say) costs no more than its image; the spare bytes are not read.
-    unsigned char recordHeader[40] = {0};
-    const size_t headerBytes = std::min<size_t>(packedSize, sizeof recordHeader);
-    CvMemoryFileState state = ReadExactly(file, recordHeader, headerBytes, &error);
-    const size_t limit = CvAssociativeMemory::GetPackedDataLimit(recordHeader, packedSize);
-    const size_t length = limit > 0 ? limit : headerBytes;
     void* buffer = NULL;
-    try {
-        buffer = state == CV_MF_READ ? cvAlloc(std::max<size_t>(length, 1)) : NULL;
-    } catch (const cv::Exception&) {
-        // A size that cannot be allocated is one more unusable file.
-        state = CV_MF_DAMAGED;
-    }
-    if (buffer) {
-        std::memcpy(buffer, recordHeader, headerBytes);
-        state = ReadExactly(file, static_cast<unsigned char*>(buffer) + headerBytes, length - headerBytes,
-                            &error);
-    }
-    std::fclose(file);
+    size_t length = 0;
+    state = ReadPackedImage(file.get(), packedSize, &buffer, &length, &error);
+    file.reset();
     const bool read = state == CV_MF_READ && memory.ReadPackedData(buffer, length);
     if (buffer)
         cvFree_(buffer);
     if (!read)
         return Outcome(status, state == CV_MF_READ ? CV_MF_DAMAGED : state, error);
-
-    const CvAMContext& c = memory.context;
-    std::printf(
-        "\n  Load associative bases from file: %s\nAssociative bases ......... %-7lu\nAssociative Levels "
-        "........ %-7u\nCurrent base index ........ %-7" PRIu64 "\nWr/Rd counter ............. %-7" PRIu64
-        "\n\n",
-        fileName, static_cast<unsigned long>(static_cast<uint32_t>(c.baseCount)),
-        static_cast<unsigned>(static_cast<int>(c.deepestLevel)), c.baseIndex, c.accessCount);
+    PrintLoadReport(fileName, memory.context);
     return Outcome(status, CV_MF_READ);
 }
 
@@ -345,8 +434,7 @@ void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::stri
     memory.root->Prune();
 
     // The image plus the feature bytes of every base deleted since the memory was made.
-    const int64_t packedSize = 40 * (static_cast<int64_t>(memory.context.baseCount) + 1) +
-                               static_cast<int64_t>(memory.context.dataSize);
+    const int64_t packedSize = GetPackedDataSize(memory.context);
     // A size the header cannot state would make an unreadable file; the old one is worth more.
     if (memory.context.dataSize < 0 || packedSize > static_cast<int64_t>(UINT32_MAX)) {
         if (failure)
@@ -373,55 +461,15 @@ bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, c
     session.save = fileName != NULL;
     if (!fileName)
         return false;
-    // The lock is on the folder, not on the file: the save renames a new file over the old one, so a lock
-    // on the file would guard an inode that the first save to end replaces; a missing file must stay
-    // missing until a save makes it; and a companion lock file would be left in the folder and could not
-    // be made in a read-only one. The folder is there, the same one, for the whole run. A folder that
-    // cannot be opened or locked at all is used as before, unguarded.
-    session.lockFd = open(FolderOf(fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (session.lockFd >= 0 && flock(session.lockFd, LOCK_EX | LOCK_NB) != 0) {
-        const bool taken = errno == EWOULDBLOCK;
-        close(session.lockFd);
-        session.lockFd = -1;
-        if (taken) {
-            session.save = false;
-            std::fprintf(
-                stderr,
-                "%s is in use by another Lanescope run in this folder; what this run learns will not "
-                "be saved\n",
-                fileName);
-        }
-    }
+    LockFolder(session);
     if (session.lockFd >= 0)
         RemoveStaleTemps(fileName);
 
     CvMemoryFileStatus status;
     if (LoadMemoryFile(memory, fileName, &status))
         return true;
-    if (status.state == CV_MF_MISSING)
-        return false;
-    const std::string why = Describe(status);
-    if (!session.save) {
-        // The folder belongs to the other run; the file stays where it is.
-        std::fprintf(stderr, "%s could not be used (%s); a fresh memory is used\n", fileName, why.c_str());
-        return false;
-    }
-    const std::string aside = status.state == CV_MF_DIRECTORY ? "" : MoveAside(fileName);
-    if (aside.empty()) {
-        const std::string kept = status.state == CV_MF_DIRECTORY
-                                     ? std::string("it is left as it is")
-                                     : std::string("it could not be moved aside (") + std::strerror(errno) +
-                                           ") and is left as it is";
-        session.save = false;
-        std::fprintf(
-            stderr,
-            "%s could not be used (%s); %s, a fresh memory is used and what this run learns will not "
-            "be saved\n",
-            fileName, why.c_str(), kept.c_str());
-    } else {
-        std::fprintf(stderr, "%s could not be used (%s); it is kept as %s and a fresh memory is used\n",
-                     fileName, why.c_str(), aside.c_str());
-    }
+    if (status.state != CV_MF_MISSING)
+        SetAsideUnusable(session, status);
     return false;
 }
 

@@ -1,4 +1,5 @@
 #include "CvAssociativeMemory.h"
+#include "PackedFormat.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ void SetU64(Bytes& b, size_t at, uint64_t v)
 Bytes Pack(CvAssociativeMemory& m)
 {
     const CvAMContext& c = m.context;
-    Bytes b(static_cast<size_t>(c.dataSize) + 40 * (static_cast<size_t>(c.baseCount) + 1), 0xCD);
+    Bytes b(static_cast<size_t>(GetPackedDataSize(c)), 0xCD);
     m.WritePackedData(b.data());
     // The written length follows from the records themselves.
     size_t end = 40 + 8 * static_cast<size_t>(U32(b, 20));

@@ -3,6 +3,7 @@
 
 #include "Annotations.h"
 #include "MemoryFile.h"
+#include "PackedFormat.h"
 #include "Teaching.h"
 
 #include <cstdio>
@@ -126,8 +127,7 @@ int main(int argc, char** argv)
     }
     SaveMemoryFile(memory, memoryPath);
     // The save says nothing when it cannot write; a file of the size it writes tells that it did.
-    const uintmax_t saved = uintmax_t(CV_AM_FILE_HEADER) + 40u * (uintmax_t(memory.context.baseCount) + 1) +
-                            uintmax_t(memory.context.dataSize);
+    const uintmax_t saved = uintmax_t(CV_AM_FILE_HEADER) + uintmax_t(GetPackedDataSize(memory.context));
     std::error_code failure;
     if (std::filesystem::file_size(memoryPath, failure) != saved || failure) {
         std::fprintf(stderr, "LanescopeTeacher: cannot write %s\n", memoryPath);
