@@ -111,7 +111,7 @@ void BM_FrameWork(benchmark::State& state)
     size_t k = 0;
     for (auto _ : state) {
         IplImage frameIpl = cvIplImage(frames[k]);
-        ProcessFrame(memory, lanescopeState, 1, &frameIpl, &displayIpl, &greyIpl);
+        ProcessFrame(memory, 1, &frameIpl, &displayIpl, &greyIpl);
         benchmark::DoNotOptimize(display.data);
         k = (k + 1) % frames.size();
     }

@@ -74,9 +74,10 @@ void TrainSelection(CvAssociativeMemory& memory, CvLanescopeState& state, int ty
     state.trainingCounter--;
 }
 
-void ProcessFrame(CvAssociativeMemory& memory, CvLanescopeState& state, int currentType,
-                  const IplImage* frame, IplImage* display, IplImage* grey)
+void ProcessFrame(CvAssociativeMemory& memory, int currentType, const IplImage* frame, IplImage* display,
+                  IplImage* grey)
 {
+    CvLanescopeState& state = lanescopeState;
     cvCopy(frame, display, NULL);
     PrepareGreyImage(frame, grey);
     if (state.pickMode)

@@ -37,7 +37,7 @@ void DrawPickSelection(CvLanescopeState& state, int type, IplImage* display);
 void TrainSelection(CvAssociativeMemory& memory, CvLanescopeState& state, int type, IplImage* display);
 
 /* One frame after the grab: copies frame into display, prepares grey, draws the selection while picking,
-   hands grey to the memory, then trains on it or tracks in it, drawing onto display. The tracking-event
-   handler draws with lanescopeState, so state is that instance in the program. */
-void ProcessFrame(CvAssociativeMemory& memory, CvLanescopeState& state, int currentType,
-                  const IplImage* frame, IplImage* display, IplImage* grey);
+   hands grey to the memory, then trains on it or tracks in it, drawing onto display. It works on
+   lanescopeState, the state the tracking-event handler draws with. */
+void ProcessFrame(CvAssociativeMemory& memory, int currentType, const IplImage* frame, IplImage* display,
+                  IplImage* grey);

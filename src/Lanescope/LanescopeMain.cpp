@@ -51,7 +51,7 @@ int main(int argc, char** argv)
         if (!state.pickMode && !GrabFrame(frontEnd))
             break;
         BeginTracksFrame(lanescopeTracks, !state.pickMode);
-        ProcessFrame(memory, state, currentType, frontEnd.frame, frontEnd.displayImage.GetImage(),
+        ProcessFrame(memory, currentType, frontEnd.frame, frontEnd.displayImage.GetImage(),
                      frontEnd.greyImage);
         ShowAndRecord(frontEnd);
         if (!state.pickMode)

@@ -111,7 +111,7 @@ class FrameLoop : public ::testing::Test
     {
         cv::Mat display(frame.size(), CV_8UC3), grey(frame.size(), CV_8UC1);
         IplImage frameIpl = cvIplImage(frame), displayIpl = cvIplImage(display), greyIpl = cvIplImage(grey);
-        ProcessFrame(memory, lanescopeState, type, &frameIpl, &displayIpl, &greyIpl);
+        ProcessFrame(memory, type, &frameIpl, &displayIpl, &greyIpl);
         return display;
     }
     CvAssociativeMemory memory;
