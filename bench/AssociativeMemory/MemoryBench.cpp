@@ -11,7 +11,7 @@
 
 namespace {
 
-const CvRect kArea = {270, 190, 100, 100};
+const CvRect TRAINED_AREA = {270, 190, 100, 100};
 
 /* A default memory trained with objects distinct objects, each drawn over the same place of its own frame;
    the frame of object 0 is current. */
@@ -26,7 +26,7 @@ struct TrainedMemory
         for (int i = 0; i < objects; i++) {
             frames.push_back(MakeTexture(640, 480, 1000 + static_cast<uint64_t>(i)));
             SetFrame(memory, frames.back());
-            memory.Write(kArea, &i);
+            memory.Write(TRAINED_AREA, &i);
         }
         SetFrame(memory, frames.front());
     }
@@ -46,7 +46,7 @@ BENCHMARK(BM_SetImage)->Unit(benchmark::kMicrosecond);
 void BM_Read(benchmark::State& state)
 {
     TrainedMemory trained(static_cast<int>(state.range(0)));
-    const CvRect area = state.range(1) == 0 ? kArea : cvRect(20, 20, 100, 100);
+    const CvRect area = state.range(1) == 0 ? TRAINED_AREA : cvRect(20, 20, 100, 100);
     int matched = 0;
     for (auto _ : state) {
         double probability = 0;
@@ -67,7 +67,7 @@ void BM_WriteKnown(benchmark::State& state)
     TrainedMemory trained(10);
     const int type = 0;
     for (auto _ : state)
-        trained.memory.Write(kArea, &type);
+        trained.memory.Write(TRAINED_AREA, &type);
 }
 BENCHMARK(BM_WriteKnown)->Unit(benchmark::kMicrosecond);
 
@@ -82,7 +82,7 @@ void BM_WriteNew(benchmark::State& state)
         memory.Create(100, 100, 0);
         SetFrame(memory, frame);
         state.ResumeTiming();
-        memory.Write(kArea, &type);
+        memory.Write(TRAINED_AREA, &type);
     }
 }
 BENCHMARK(BM_WriteNew)->Unit(benchmark::kMicrosecond);

@@ -23,7 +23,7 @@ const char* const CV_FE_QUADFINDER_HELP =
     " 0..9 - capture device number\n /r   - write result in file_out.avi\n";
 
 /* The frame rate assumed for a camera, which reports none reliably. */
-static const double CAMERA_FRAME_RATE = 12.0;
+static const double CV_FE_CAMERA_FRAME_RATE = 12.0;
 
 CvVideoFrontEnd::CvVideoFrontEnd()
     : joinedArgs{}, typedArg{}, baseName{}, inputPath{}, outputPath{}, defaultUsed(false), writeResult(false),
@@ -119,7 +119,7 @@ static bool OpenCamera(CvVideoFrontEnd& fe)
     }
     fe.frameWidth = first->width;
     fe.frameHeight = first->height;
-    fe.frameRate = CAMERA_FRAME_RATE;
+    fe.frameRate = CV_FE_CAMERA_FRAME_RATE;
     return true;
 }
 
