@@ -1,5 +1,6 @@
 // The capture and writer layer: what the front-end relies on from a real AVI round trip.
 
+#include "TempFolder.h"
 #include "VideoCapture.h"
 #include "VideoWriter.h"
 
@@ -12,11 +13,6 @@
 
 namespace {
 
-std::string TempPath(const char* name)
-{
-    return testing::TempDir() + "cvcompat_" + std::to_string(getpid()) + "_" + name;
-}
-
 /* Frame k of the test video: a flat colour that tells the frames apart after JPEG compression. */
 cv::Scalar FrameColour(int k)
 {
@@ -27,7 +23,8 @@ cv::Scalar FrameColour(int k)
 
 TEST(VideoIo, WriterAndCaptureRoundTrip)
 {
-    const std::string path = TempPath("roundtrip.avi");
+    const TempFolder folder;
+    const std::string path = folder / "roundtrip.avi";
     const CvSize size = cvSize(64, 48);
     cvcompat::VideoWriter* writer = cvcompat::CreateVideoWriter(path.c_str(), -1, 10.0, size, 1);
     ASSERT_NE(writer, nullptr) << "code -1 must choose a codec that opens";
@@ -73,12 +70,12 @@ TEST(VideoIo, WriterAndCaptureRoundTrip)
     EXPECT_EQ(cvcompat::QueryFrame(capture), nullptr) << "the end stays the end";
     cvcompat::ReleaseCapture(&capture);
     EXPECT_EQ(capture, nullptr);
-    std::remove(path.c_str());
 }
 
 TEST(VideoIo, FailuresGiveNullAndZero)
 {
-    EXPECT_EQ(cvcompat::CreateFileCapture(TempPath("missing.avi").c_str()), nullptr);
+    const TempFolder folder;
+    EXPECT_EQ(cvcompat::CreateFileCapture((folder / "missing.avi").c_str()), nullptr);
     EXPECT_EQ(cvcompat::CreateFileCapture(nullptr), nullptr);
     EXPECT_EQ(cvcompat::QueryFrame(nullptr), nullptr);
     EXPECT_EQ(cvcompat::GetCaptureProperty(nullptr, CV_CAP_PROP_FPS), 0.0);
@@ -87,8 +84,9 @@ TEST(VideoIo, FailuresGiveNullAndZero)
 
     const CvSize size = cvSize(64, 48);
     EXPECT_EQ(cvcompat::CreateVideoWriter("/nonexistent-dir/x.avi", -1, 10.0, size, 1), nullptr);
-    EXPECT_EQ(cvcompat::CreateVideoWriter(TempPath("zero.avi").c_str(), -1, 0.0, size, 1), nullptr);
-    EXPECT_EQ(cvcompat::CreateVideoWriter(TempPath("empty.avi").c_str(), -1, 10.0, cvSize(0, 0), 1), nullptr);
+    EXPECT_EQ(cvcompat::CreateVideoWriter((folder / "zero.avi").c_str(), -1, 0.0, size, 1), nullptr);
+    EXPECT_EQ(cvcompat::CreateVideoWriter((folder / "empty.avi").c_str(), -1, 10.0, cvSize(0, 0), 1),
+              nullptr);
     EXPECT_EQ(cvcompat::CreateVideoWriter(nullptr, -1, 10.0, size, 1), nullptr);
     cvcompat::ReleaseVideoWriter(nullptr);
 
@@ -98,24 +96,22 @@ TEST(VideoIo, FailuresGiveNullAndZero)
 
 TEST(VideoIo, OnlyRegularFilesOpenAndNoneMakesTheCallerWait)
 {
+    const TempFolder folder;
     // A named pipe would block the open until some writer came: it is refused at once, like a directory
     // and a device behind a link.
-    const std::string pipe = TempPath("pipe.avi"), directory = TempPath("dir.avi"),
-                      device = TempPath("dev.avi");
+    const std::string pipe = folder / "pipe.avi", directory = folder / "dir.avi", device = folder / "dev.avi";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
     ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
     for (const std::string& path : {pipe, directory, device})
         EXPECT_EQ(cvcompat::CreateFileCapture(path.c_str()), nullptr) << path;
-    unlink(pipe.c_str());
-    rmdir(directory.c_str());
-    unlink(device.c_str());
 }
 
 TEST(VideoIo, PathsWithAColonAreFiles)
 {
+    const TempFolder folder;
     // "c:\dir.avi" is a file name here, not FFmpeg protocol "c".
-    const std::string path = TempPath("c:\\dir.avi");
+    const std::string path = folder / "c:\\dir.avi";
     cvcompat::VideoWriter* writer = cvcompat::CreateVideoWriter(path.c_str(), -1, 5.0, cvSize(32, 32), 1);
     ASSERT_NE(writer, nullptr);
     cv::Mat frame(32, 32, CV_8UC3, cv::Scalar(10, 20, 30));
@@ -127,14 +123,14 @@ TEST(VideoIo, PathsWithAColonAreFiles)
     EXPECT_NE(cvcompat::QueryFrame(capture), nullptr);
     cvcompat::ReleaseCapture(&capture);
     EXPECT_EQ(cvcompat::FileUrl("plain/clip.avi"), "plain/clip.avi");
-    std::remove(path.c_str());
 }
 
 TEST(VideoIo, RewindAfterTheEndPlaysEveryFrameEvenOfAOneFrameVideo)
 {
+    const TempFolder folder;
     // The front-end moves to the end of a file and back before playing it.
     for (int frames : {1, 2, 5}) {
-        const std::string path = TempPath(("rewind" + std::to_string(frames) + ".avi").c_str());
+        const std::string path = folder / ("rewind" + std::to_string(frames) + ".avi");
         cvcompat::VideoWriter* writer =
             cvcompat::CreateVideoWriter(path.c_str(), -1, 25.0, cvSize(32, 24), 1);
         ASSERT_NE(writer, nullptr);
@@ -160,6 +156,5 @@ TEST(VideoIo, RewindAfterTheEndPlaysEveryFrameEvenOfAOneFrameVideo)
         }
         EXPECT_EQ(played, frames);
         cvcompat::ReleaseCapture(&capture);
-        std::remove(path.c_str());
     }
 }

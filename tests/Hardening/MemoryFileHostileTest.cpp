@@ -5,6 +5,7 @@
 
 #include "MemoryFile.h"
 #include "TempFolder.h"
+#include "Texture.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +29,7 @@ namespace fs = std::filesystem;
 /* A memory trained often enough on a textured 640 x 480 frame that its bases survive the save's pruning. */
 void Train(CvAssociativeMemory& m, uint64_t seed)
 {
-    cv::Mat coarse(60, 80, CV_8UC1), frame;
-    cv::RNG rng(seed);
-    rng.fill(coarse, cv::RNG::UNIFORM, 0, 256);
-    cv::resize(coarse, frame, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
+    const cv::Mat frame = MakeTexture(640, 480, seed);
     CvMat view = cvMat(frame);
     m.Create(100, 100, 0);
     m.SetImage(&view);

@@ -1,5 +1,6 @@
 #include "MemoryFile.h"
 #include "TempFolder.h"
+#include "Texture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -26,17 +26,6 @@ uint32_t U32(const Bytes& b, size_t at)
 {
     return static_cast<uint32_t>(b[at] | (b[at + 1] << 8) | (b[at + 2] << 16)) |
            (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
-/* A 640 x 480 grey frame of smooth random blotches from a fixed seed. */
-cv::Mat TexturedFrame()
-{
-    cv::Mat coarse(60, 80, CV_8UC1);
-    cv::RNG rng(7);
-    rng.fill(coarse, cv::RNG::UNIFORM, 0, 256);
-    cv::Mat frame;
-    cv::resize(coarse, frame, cv::Size(640, 480), 0, 0, cv::INTER_LINEAR);
-    return frame;
 }
 
 const CvRect START = {370, 154, 100, 100};
@@ -77,7 +66,7 @@ TEST(MemoryFile, RootOnlyAndFirstRunFilesWithTheLoadReport)
 
     // The save-time prune forgets the three new bases, yet dataSize still counts their 566 feature bytes.
     CvAssociativeMemory first;
-    TrainStart(first, TexturedFrame(), 1);
+    TrainStart(first, MakeTexture(640, 480, 1), 1);
     SaveMemoryFile(first, name.c_str());
     file = ReadAll(name);
     ASSERT_EQ(file.size(), 659u);
@@ -102,7 +91,7 @@ TEST(MemoryFile, SaveLoadSaveGivesTheSameFileAndOldSignaturesAreRead)
     TempFolder dir;
     const std::string name = dir / "am.dat", copy = dir / "copy.dat";
     CvAssociativeMemory a;
-    TrainStart(a, TexturedFrame(), 5); // 10 hits on every base: the prune keeps them
+    TrainStart(a, MakeTexture(640, 480, 1), 5); // 10 hits on every base: the prune keeps them
     SaveMemoryFile(a, name.c_str());
     ASSERT_EQ(a.context.baseCount, 4);
     const Bytes file = ReadAll(name);
@@ -143,7 +132,7 @@ TEST(MemoryFile, UnusableFilesGiveAFreshMemoryWithoutReport)
     TempFolder dir;
     const std::string name = dir / "am.dat";
     CvAssociativeMemory trained;
-    TrainStart(trained, TexturedFrame(), 5);
+    TrainStart(trained, MakeTexture(640, 480, 1), 5);
     SaveMemoryFile(trained, name.c_str());
     const Bytes good = ReadAll(name);
 
@@ -212,7 +201,7 @@ TEST(MemoryFile, AFailedSaveLeavesTheOldFileWhole)
     const std::string name = dir / "am.dat";
     const Bytes old = {'o', 'l', 'd'};
     CvAssociativeMemory m;
-    TrainStart(m, TexturedFrame(), 5);
+    TrainStart(m, MakeTexture(640, 480, 1), 5);
 
     // A full disk in the middle of the image: the file size limit fails the writes even for root.
     WriteAll(name, old);
@@ -256,7 +245,7 @@ TEST(MemoryFile, APackedSizeBeyondTheImageCostsNoMoreThanTheImage)
     TempFolder dir;
     const std::string name = dir / "am.dat";
     CvAssociativeMemory trained;
-    TrainStart(trained, TexturedFrame(), 5);
+    TrainStart(trained, MakeTexture(640, 480, 1), 5);
     SaveMemoryFile(trained, name.c_str());
     // Nearly 4 GiB of spare bytes that the file claims without holding them: a sparse file.
     Bytes file = ReadAll(name);

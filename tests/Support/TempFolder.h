@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 typedef std::vector<unsigned char> Bytes;
@@ -17,8 +19,14 @@ struct TempFolder
     std::filesystem::path path;
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lanescopeXXXXXX").string();
-        path = mkdtemp(&pattern[0]);
+        // Lower case only, since the programs lower-case the paths they are given.
+        static int made = 0;
+        const std::string base = "lanescope" + std::to_string(getpid()) + "_";
+        for (int tries = 0; tries < 1000; tries++) {
+            path = std::filesystem::temp_directory_path() / (base + std::to_string(++made));
+            if (mkdir(path.c_str(), 0700) == 0)
+                break;
+        }
     }
     ~TempFolder()
     {
@@ -27,7 +35,7 @@ struct TempFolder
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    std::string operator/(const char* name) const { return (path / name).string(); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
     /* Names of every entry in the directory, sorted. */
     std::vector<std::string> Entries() const
     {

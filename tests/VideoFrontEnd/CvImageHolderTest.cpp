@@ -1,6 +1,7 @@
 // CvImageHolder: ownership modes, copies, self-assignment, pixel access and rectangle fill.
 
 #include "CvImageHolder.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -8,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -32,11 +32,6 @@ bool AllZero(const IplImage* image)
     return cv::countNonZero(cv::cvarrToMat(image).reshape(1)) == 0;
 }
 
-std::string TempPath(const char* name)
-{
-    return testing::TempDir() + "holder_" + std::to_string(getpid()) + "_" + name;
-}
-
 } // namespace
 
 TEST(CvImageHolder, EmptyHolderAnswersNothing)
@@ -46,7 +41,8 @@ TEST(CvImageHolder, EmptyHolderAnswersNothing)
     EXPECT_EQ(holder.Width(), 0);
     EXPECT_EQ(holder.Height(), 0);
     EXPECT_EQ(holder.GetImage(), nullptr);
-    const std::string path = TempPath("empty.png");
+    const TempFolder folder;
+    const std::string path = folder / "empty.png";
     EXPECT_EQ(holder.Save(path.c_str()), 0);
     EXPECT_EQ(std::fopen(path.c_str(), "rb"), nullptr) << "an empty holder must write nothing";
     EXPECT_EQ(holder.PixelPtrC3(0, 0), nullptr);
@@ -165,7 +161,8 @@ TEST(CvImageHolder, CreateAndLoadOwnTheirImage)
     EXPECT_EQ(CV_IMAGE_ELEM(source, unsigned char, 0, 0), 1) << "Create must not free an attached image";
 
     holder.FillRectC1(0, 0, 13, 5, 77);
-    const std::string path = TempPath("grey.png");
+    const TempFolder folder;
+    const std::string path = folder / "grey.png";
     EXPECT_NE(holder.Save(path.c_str()), 0);
     CvImageHolder loaded;
     ASSERT_TRUE(loaded.Load(path.c_str()));
@@ -174,9 +171,8 @@ TEST(CvImageHolder, CreateAndLoadOwnTheirImage)
     const CvPixelC3 p = loaded.GetPixelC3(12, 4);
     EXPECT_EQ(p.c0, 77);
     EXPECT_EQ(p.c2, 77);
-    EXPECT_FALSE(loaded.Load(TempPath("missing.png").c_str()));
+    EXPECT_FALSE(loaded.Load((folder / "missing.png").c_str()));
     EXPECT_FALSE(loaded.IsValid());
-    std::remove(path.c_str());
     cvReleaseImage(&source);
 }
 

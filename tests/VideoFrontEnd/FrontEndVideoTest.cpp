@@ -1,5 +1,6 @@
 // The front-end on real files: opening, the frame cycle, recording and release.
 
+#include "TempFolder.h"
 #include "TrafficScene.h"
 #include "VideoFrontEnd.h"
 
@@ -7,11 +8,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
-#include <cctype>
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -24,21 +22,10 @@ class FrontEndVideo : public testing::Test
   protected:
     void SetUp() override
     {
-        dir = testing::TempDir() + "frontend_" + std::to_string(getpid()) + "_" +
-              testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : dir)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        mkdir(dir.c_str(), 0700);
         options.width = 96;
         options.height = 64;
         scene = TrafficScene(options);
         ASSERT_TRUE(WriteSceneVideo(scene, dir + "/clip.avi", FRAMES, 12.0, ""));
-    }
-    void TearDown() override
-    {
-        for (const char* name : {"/clip.avi", "/clip_out.avi", "/first.avi"})
-            std::remove((dir + name).c_str());
-        rmdir(dir.c_str());
     }
     /* Runs StartVideoFrontEnd on the words after the program name. */
     bool Start(CvVideoFrontEnd& fe, std::vector<std::string> args)
@@ -57,7 +44,8 @@ class FrontEndVideo : public testing::Test
         return ok;
     }
 
-    std::string dir;
+    const TempFolder folder;
+    const std::string dir = folder.path.string();
     TrafficSceneOptions options;
     TrafficScene scene;
     std::vector<std::vector<char>> words;
