@@ -13,6 +13,7 @@
 #endif
 
 #include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -145,6 +146,9 @@ void BM_AnnotatedMemory(benchmark::State& state)
     state.counters["bases"] = am.context.baseCount;
 }
 BENCHMARK(BM_AnnotatedMemory)->Unit(benchmark::kMillisecond);
+
+/* Everything measured here runs on one thread, OpenCV's trackers and image functions included. */
+const bool singleThreaded = (cv::setNumThreads(0), true);
 
 const char* const realVideos[] = {CV_BENCH_VTEST, CV_BENCH_MEGAMIND};
 
