@@ -215,8 +215,11 @@ bool CvAMBase::MatchChildren(const CvMat* integral, CvRect* area, CvAMBase** bes
             BuildShiftPlanes(c->scratch, g.width, g.height, planes);
             planesBuilt = true;
         }
+        // A child whose four distances have all reached the best so far cannot be chosen: its sums stop
+        // there.
         uint64_t d[4];
-        ShiftDistances(child->features, planes, n, d);
+        if (!ShiftDistances(child->features, planes, n, bestDist, d))
+            return;
         int shift = 0;
         for (int k = 1; k < 4; k++)
             if (d[k] < d[shift])
