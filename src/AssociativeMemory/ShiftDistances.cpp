@@ -38,31 +38,48 @@ inline void AddLaneSums(const __m128i acc[4], uint64_t d[4])
         d[k] += sums[k];
 }
 
-/* Vectors of 8, then the remaining values singly. */
+/* acc[k] += the differences of 8 values of the features and of plane k, as 32-bit lanes, where keep is set. */
+inline void Accumulate(const int16_t* features, const int16_t* planes, int n, __m128i keep, __m128i acc[4])
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(features));
+    for (int k = 0; k < 4; k++) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + k * n));
+        const __m128i diff = _mm_and_si128(_mm_sub_epi16(_mm_max_epi16(f, p), _mm_min_epi16(f, p)), keep);
+        acc[k] = _mm_add_epi32(acc[k], _mm_add_epi32(_mm_unpacklo_epi16(diff, zero), _mm_unpackhi_epi16(diff, zero)));
+    }
+}
+
+/* Vectors of 8; the last values, when fewer than 8 remain, in a vector of the last 8 with the ones
+   already counted masked off. */
 bool AddVectors8(const int16_t* features, const int16_t* planes, int n, uint64_t limit, uint64_t d[4])
 {
-    // The sums are folded into d and checked against the limit every 32 values; a 32-bit lane takes at
-    // most 8 differences below 2^16 by then, and the four lanes of one plane add up below 2^19.
+    if (n < 8) {
+        AddPlain(features, planes, n, 0, n, d);
+        return true;
+    }
+    // The sums are folded into d and checked against the limit about every 32 values; a 32-bit lane takes
+    // at most 10 differences below 2^16 by then, and the four lanes of one plane add up below 2^20.
     const int chunkValues = 32;
-    const __m128i zero = _mm_setzero_si128();
+    const int whole = n / 8 * 8;
+    const __m128i all = _mm_set1_epi16(-1);
+    const __m128i tail = _mm_cmpgt_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7),
+                                         _mm_set1_epi16(static_cast<short>(7 - (n - whole))));
     int i = 0;
-    while (n - i >= 8) {
-        const int chunkEnd = i + std::min((n - i) / 8 * 8, chunkValues);
-        __m128i acc[4] = {zero, zero, zero, zero};
-        for (; i < chunkEnd; i += 8) {
-            const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(features + i));
-            for (int k = 0; k < 4; k++) {
-                const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + k * n + i));
-                const __m128i diff = _mm_sub_epi16(_mm_max_epi16(f, p), _mm_min_epi16(f, p));
-                acc[k] = _mm_add_epi32(acc[k],
-                                       _mm_add_epi32(_mm_unpacklo_epi16(diff, zero), _mm_unpackhi_epi16(diff, zero)));
-            }
+    while (i < n) {
+        const int chunkEnd = std::min(whole, i + chunkValues);
+        __m128i acc[4] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
+        for (; i < chunkEnd; i += 8)
+            Accumulate(features + i, planes + i, n, all, acc);
+        if (i == whole) {
+            if (n > whole)
+                Accumulate(features + n - 8, planes + n - 8, n, tail, acc);
+            i = n;
         }
         AddLaneSums(acc, d);
-        if (Reached(d, limit))
+        if (i < n && Reached(d, limit))
             return false;
     }
-    AddPlain(features, planes, n, i, n, d);
     return true;
 }
 
