@@ -18,7 +18,8 @@ maker="$root/build/tools/TrafficVideoMaker/TrafficVideoMaker"
 "$maker" --squares --frames 600 squares.avi
 "$root/build/tools/LanescopeTeacher/LanescopeTeacher" TrafficTest1f1.avi TrafficTest1f1.csv am.dat --frames 100 --every 2
 
-# capture PROGRAM PNG ARGS...: runs PROGRAM, waits for its window, sizes it, and grabs it into PNG.
+# capture PROGRAM PNG ARGS...: runs PROGRAM, waits for its window and grabs it, at the size it opens with,
+# into PNG.
 cat >capture.sh <<'INNER'
 set -euo pipefail
 program=$1 png=$2
@@ -33,7 +34,6 @@ for _ in $(seq 300); do
     sleep 0.1
 done
 [ -n "$wid" ] || { echo "no window" >&2; exit 1; }
-xdotool windowsize "$wid" 660 560 2>/dev/null
 xdotool mousemove 799 599 2>/dev/null || true
 sleep 2
 eval "$(xdotool getwindowgeometry --shell "$wid")"

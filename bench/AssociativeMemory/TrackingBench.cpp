@@ -1,9 +1,19 @@
 // One tracking step on 640 x 480 traffic frames: the scan of every window at every scale, association,
-// and the re-detection of live tracks, with memories taught 1, 10 and 100 objects.
+// and the re-detection of live tracks, with memories taught 1, 10 and 100 objects and with one taught
+// from the annotations of 200 frames. On real street video the step is measured beside decoding the
+// frame and beside OpenCV's single-object trackers following one object (KCF, MOSSE).
+#include "RealVideo.h"
 #include "TrafficFrames.h"
 
 #include <benchmark/benchmark.h>
 
+#ifdef LANESCOPE_HAVE_CONTRIB_TRACKERS
+#include <opencv2/tracking.hpp>
+#include <opencv2/tracking/tracking_legacy.hpp>
+#endif
+
+#include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -97,5 +107,168 @@ BENCHMARK(BM_ObjectTracking)
     ->ArgNames({"objects", "tracks"})
     ->ArgsProduct({{1, 10, 100}, {0, 10}})
     ->Unit(benchmark::kMillisecond);
+
+/* Teaches the annotations of frames frames: every vehicle of every frame, as a pick around its true box
+   (Write and Read back), under its id. Never pruned, as a memory built in one run is. */
+void TeachAnnotations(CvAssociativeMemory& am, const TrafficScene& scene, int frames)
+{
+    cv::Mat grey;
+    for (int k = 0; k < frames; k++) {
+        RenderGrey(scene, k, grey);
+        IplImage header = cvIplImage(grey);
+        am.SetImage(&header);
+        for (const SceneObject& o : scene.Boxes(k)) {
+            const CvRect selection = Pick(o.box, grey.cols, grey.rows);
+            am.Write(selection, &o.id);
+            am.Read(selection);
+        }
+    }
+}
+
+void BM_AnnotatedMemory(benchmark::State& state)
+{
+    TrafficScene scene;
+    CvAssociativeMemory am;
+    am.Create(100, 100, 0);
+    TeachAnnotations(am, scene, 200);
+    std::vector<cv::Mat> frames(8);
+    for (size_t k = 0; k < frames.size(); k++)
+        RenderGrey(scene, 200 + 7 * static_cast<int>(k), frames[k]);
+    Counts counts;
+    size_t k = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        IplImage header = cvIplImage(frames[k++ % frames.size()]);
+        am.SetImage(&header);
+        state.ResumeTiming();
+        am.ObjectTracking(Count, &counts, false, 5.005, 4.995);
+    }
+    state.counters["bases"] = am.context.baseCount;
+}
+BENCHMARK(BM_AnnotatedMemory)->Unit(benchmark::kMillisecond);
+
+/* Everything measured here runs on one thread, OpenCV's trackers and image functions included. */
+const bool singleThreaded = (cv::setNumThreads(0), true);
+
+const char* const realVideos[] = {CV_BENCH_VTEST, CV_BENCH_MEGAMIND};
+
+/* The first 100 frames of real video 0 (vtest, 768 x 576) or 1 (Megamind, 720 x 528), loaded once; NULL
+   with the benchmark skipped when the file is absent. */
+RealVideo* RealFrames(benchmark::State& state)
+{
+    static std::map<int64_t, RealVideo> loaded;
+    const int64_t which = state.range(0);
+    auto found = loaded.find(which);
+    if (found == loaded.end()) {
+        RealVideo video;
+        video.Load(realVideos[which], 100);
+        found = loaded.emplace(which, std::move(video)).first;
+    }
+    if (found->second.grey.empty()) {
+        state.SkipWithError((std::string(realVideos[which]) + " is absent (package opencv-doc)").c_str());
+        return NULL;
+    }
+    state.SetLabel(std::to_string(found->second.grey[0].cols) + "x" + std::to_string(found->second.grey[0].rows));
+    return &found->second;
+}
+
+/* The box every single-object tracker starts on: the first pick of TeachViews. */
+const cv::Rect realStart(60, 192, 100, 100);
+
+/* Decoding a frame of the real video and turning it upside down, as the programs' grab does. */
+void BM_RealDecode(benchmark::State& state)
+{
+    if (!RealFrames(state))
+        return;
+    cv::VideoCapture capture(realVideos[state.range(0)]);
+    cv::Mat frame;
+    for (auto _ : state) {
+        if (!capture.read(frame)) {
+            state.PauseTiming();
+            capture.open(realVideos[state.range(0)]);
+            state.ResumeTiming();
+            capture.read(frame);
+        }
+        cv::flip(frame, frame, 0);
+        benchmark::DoNotOptimize(frame.data);
+    }
+}
+BENCHMARK(BM_RealDecode)->ArgName("video")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+
+/* ObjectTracking on the real video with ten taught views, as the application calls it. */
+void BM_RealTracking(benchmark::State& state)
+{
+    RealVideo* video = RealFrames(state);
+    if (!video)
+        return;
+    CvAssociativeMemory am;
+    TeachViews(am, *video, 10);
+    Counts counts;
+    size_t k = 0;
+    int64_t calls = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ShowFrame(am, *video, k++);
+        state.ResumeTiming();
+        am.ObjectTracking(Count, &counts, false, 5.005, 4.995);
+        calls++;
+    }
+    state.counters["windows"] = calls ? static_cast<double>(counts.windows) / calls : 0.0;
+    state.counters["bases"] = am.context.baseCount;
+}
+BENCHMARK(BM_RealTracking)->ArgName("video")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+
+#ifdef LANESCOPE_HAVE_CONTRIB_TRACKERS
+
+/* One update of a single-object tracker per frame, following the object it started on in frame 0;
+   restarted (untimed) when the frames run out. */
+template <typename Start, typename Update>
+void FollowOneObject(benchmark::State& state, Start start, Update update)
+{
+    RealVideo* video = RealFrames(state);
+    if (!video)
+        return;
+    size_t k = 0;
+    start(video->colour[0]);
+    for (auto _ : state) {
+        if (++k == video->colour.size()) {
+            state.PauseTiming();
+            k = 1;
+            start(video->colour[0]);
+            state.ResumeTiming();
+        }
+        update(video->colour[k]);
+    }
+}
+
+void BM_RealKCF(benchmark::State& state)
+{
+    cv::Ptr<cv::TrackerKCF> tracker;
+    cv::Rect box;
+    FollowOneObject(
+        state,
+        [&](const cv::Mat& frame) {
+            tracker = cv::TrackerKCF::create();
+            tracker->init(frame, realStart);
+        },
+        [&](const cv::Mat& frame) { benchmark::DoNotOptimize(tracker->update(frame, box)); });
+}
+BENCHMARK(BM_RealKCF)->ArgName("video")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+
+void BM_RealMOSSE(benchmark::State& state)
+{
+    cv::Ptr<cv::legacy::TrackerMOSSE> tracker;
+    cv::Rect2d box;
+    FollowOneObject(
+        state,
+        [&](const cv::Mat& frame) {
+            tracker = cv::legacy::TrackerMOSSE::create();
+            tracker->init(frame, cv::Rect2d(realStart));
+        },
+        [&](const cv::Mat& frame) { benchmark::DoNotOptimize(tracker->update(frame, box)); });
+}
+BENCHMARK(BM_RealMOSSE)->ArgName("video")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+
+#endif
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "FeatureKernels.h"
 
 #include <algorithm>
-#include <cstring>
 
 #if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
@@ -62,11 +61,26 @@ void BuildShiftPlanes(const int16_t* extraction, int cols, int rows, int16_t* pl
 {
     const int stride = cols + 1;
     const int n = cols * rows;
+    // A row copied in whole vectors of 8 spans this many values, reading and writing past its end.
+    const int span = (cols + 7) & ~7;
     for (int k = 0; k < 4; k++) {
         const int ox = k & 1;
         const int oy = (k >> 1) & 1;
-        int16_t* plane = planes + k * n;
-        for (int r = 0; r < rows; r++)
-            std::memcpy(plane + r * cols, extraction + (r + oy) * stride + ox, sizeof(int16_t) * cols);
+        for (int r = 0; r < rows; r++) {
+            const int source = (r + oy) * stride + ox;
+            const int target = k * n + r * cols;
+#if defined(__SSE2__) && defined(__x86_64__)
+            // The values written past the row's end belong to later rows or planes, which are written
+            // afterwards; rows whose span would leave either array go singly.
+            if (source + span <= stride * (rows + 1) && target + span <= 4 * n) {
+                for (int q = 0; q < cols; q += 8)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(planes + target + q),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(extraction + source + q)));
+                continue;
+            }
+#endif
+            for (int q = 0; q < cols; q++)
+                planes[target + q] = extraction[source + q];
+        }
     }
 }

@@ -1,8 +1,10 @@
 // Contrast features of image areas, new bases with their ring thresholds, and the search for the best child.
 #include "CvAssociativeMemory.h"
 
+#include "ContrastKernel.h"
 #include "FeatureKernels.h"
 #include "SeqEntries.h"
+#include "ShiftDistances.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,29 +30,6 @@ inline void CellRow(const CvMat* integral, int r0, int r1, int c0, int cw, int c
         out[k] = static_cast<int32_t>(right - left);
         left = right;
     }
-}
-
-/* The contrast of cell a against its diagonal neighbour b: v = 32767 - min 32767 / max, negative when
-   a <= b. */
-inline int16_t Contrast(int32_t a, int32_t b)
-{
-    const int32_t hi = a > b ? a : b;
-    const int32_t lo = a > b ? b : a;
-    if (hi == 0)
-        return 0;
-    int64_t q;
-    if (lo >= 0) {
-        // 0 <= lo <= hi < 2^31: the quotient lies in 0..32767 and a non-integral one is at least 1 / hi
-        // below the next integer, far more than the double division's rounding error, so truncating the
-        // double quotient gives the integer quotient exactly, at a fraction of the cost.
-        q = static_cast<int64_t>(static_cast<double>(static_cast<int64_t>(lo) * 32767) /
-                                 static_cast<double>(hi));
-    } else {
-        q = (static_cast<int64_t>(lo) * 32767) / hi;
-    }
-    // Kept in 64 bits: the wrapped sums of an oversized frame can put v outside the int range.
-    const int64_t v = 32767 - q;
-    return static_cast<int16_t>(a <= b ? -v : v);
 }
 
 /* (a x b) / c truncated, exact for every 64-bit a and c with a <= c and b < 2^31. */
@@ -146,9 +125,7 @@ void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int
         for (int j = 0; j < rows; j++) {
             const int r1 = area.y + (j + 1) * ch;
             CellRow(integral, r1, r1 + ch, c0, cw, n + 1, lower);
-            int16_t* row = out + j * cols + i0;
-            for (int i = 0; i < n; i++)
-                row[i] = Contrast(upper[i], lower[i + 1]);
+            ContrastRow(upper, lower + 1, n, out + j * cols + i0);
             std::swap(upper, lower);
         }
     }
@@ -238,9 +215,11 @@ bool CvAMBase::MatchChildren(const CvMat* integral, CvRect* area, CvAMBase** bes
             BuildShiftPlanes(c->scratch, g.width, g.height, planes);
             planesBuilt = true;
         }
+        // A child whose four distances have all reached the best so far cannot be chosen: its sums stop
+        // there.
         uint64_t d[4];
-        for (int k = 0; k < 4; k++)
-            d[k] = AbsDiffSum(child->features, planes + k * n, n);
+        if (!ShiftDistances(child->features, planes, n, bestDist, d))
+            return;
         int shift = 0;
         for (int k = 1; k < 4; k++)
             if (d[k] < d[shift])

@@ -1,10 +1,13 @@
 #include "FeatureKernels.h"
+#include "ShiftDistances.h"
 #include "CvAssociativeMemory.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -55,6 +58,41 @@ TEST(FeatureKernels, ShiftPlanesAreTheFourChildWindows)
     const std::vector<int16_t> expected{0, 1, 2, 4, 5, 6,  1, 2, 3, 5, 6,  7,
                                         4, 5, 6, 8, 9, 10, 5, 6, 7, 9, 10, 11};
     EXPECT_EQ(planes, expected);
+}
+
+TEST(FeatureKernels, ShiftDistancesEqualThePlainSumsOverTheExtraction)
+{
+    cv::RNG rng(17);
+    // The grids of every level of the default memory, a tall one, and sizes around the vector width.
+    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {7, 7}, {15, 15}, {3, 38}, {8, 2}, {9, 5}, {17, 3}}) {
+        std::vector<int16_t> extraction(static_cast<size_t>((cols + 1) * (rows + 1)));
+        std::vector<int16_t> features(static_cast<size_t>(cols * rows));
+        for (int16_t& v : extraction)
+            v = static_cast<int16_t>(rng.uniform(-32767, 32768));
+        for (int16_t& v : features)
+            v = static_cast<int16_t>(rng.uniform(-32767, 32768));
+        std::vector<int16_t> planes(4 * features.size());
+        BuildShiftPlanes(extraction.data(), cols, rows, planes.data());
+        uint64_t plain[4] = {0, 0, 0, 0};
+        for (int k = 0; k < 4; k++)
+            for (int r = 0; r < rows; r++)
+                for (int q = 0; q < cols; q++)
+                    plain[k] += static_cast<uint64_t>(
+                        std::abs(features[static_cast<size_t>(r * cols + q)] -
+                                 extraction[static_cast<size_t>((r + (k >> 1)) * (cols + 1) + q + (k & 1))]));
+        const uint64_t least = std::min(std::min(plain[0], plain[1]), std::min(plain[2], plain[3]));
+        // Without a limit, and with limits just above, at and below the least distance: a search may give
+        // up only when no shift can come under the limit.
+        const uint64_t none = ~uint64_t{0};
+        for (uint64_t limit : {none, least + 1, least, least / 2}) {
+            uint64_t d[4];
+            const bool complete = ShiftDistances(features.data(), planes.data(), cols * rows, limit, d);
+            for (int k = 0; k < 4 && complete; k++)
+                EXPECT_EQ(d[k], plain[k]) << cols << " x " << rows << " shift " << k << " limit " << limit;
+            EXPECT_TRUE(complete || least >= limit) << cols << " x " << rows << " limit " << limit;
+            EXPECT_TRUE(complete || limit != none);
+        }
+    }
 }
 
 TEST(FeatureKernels, FastExtractionEqualsThePlainArithmetic)

@@ -25,11 +25,7 @@ bool ForEachTaughtFrame(CvAssociativeMemory& memory, const std::string& videoPat
         const auto boxes = annotations.byFrame.find(k);
         if (k % budget.every != 0 || boxes == annotations.byFrame.end() || frame.type() != CV_8UC3)
             continue;
-        cv::flip(frame, frame, 0);
-        grey.create(frame.size(), CV_8UC1);
-        IplImage frameIpl = cvIplImage(frame), greyIpl = cvIplImage(grey);
-        PrepareGreyImage(&frameIpl, &greyIpl);
-        memory.SetImage(&greyIpl);
+        SetDecodedFrame(memory, frame, grey);
         teach(frame.size(), boxes->second);
     }
     return true;
@@ -132,6 +128,15 @@ int CvTeachingReport::Taught() const
     for (const auto& t : byType)
         taught += t.second.taught;
     return taught;
+}
+
+void SetDecodedFrame(CvAssociativeMemory& memory, cv::Mat& frame, cv::Mat& grey)
+{
+    cv::flip(frame, frame, 0);
+    grey.create(frame.size(), CV_8UC1);
+    IplImage frameIpl = cvIplImage(frame), greyIpl = cvIplImage(grey);
+    PrepareGreyImage(&frameIpl, &greyIpl);
+    memory.SetImage(&greyIpl);
 }
 
 bool OpenVideo(cv::VideoCapture& video, const std::string& videoPath)

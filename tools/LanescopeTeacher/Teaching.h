@@ -47,5 +47,9 @@ bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
                     const CvAnnotations& annotations, const CvTeachingBudget& budget,
                     CvTeachingReport& report);
 
+/* Hands a decoded colour frame to memory as Lanescope does: turned upside down in place, then made into
+   grey by Lanescope's pipeline. */
+void SetDecodedFrame(CvAssociativeMemory& memory, cv::Mat& frame, cv::Mat& grey);
+
 /* Opens videoPath as the programs do; the capture is not open when the file cannot be read. */
 bool OpenVideo(cv::VideoCapture& video, const std::string& videoPath);

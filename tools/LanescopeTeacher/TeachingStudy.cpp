@@ -5,7 +5,6 @@
 //
 //   TeachingStudy video.avi video_gt.txt am.dat [first [last]]      (defaults: frames 101 to 300)
 
-#include "GreyPipeline.h"
 #include "MemoryFile.h"
 #include "Teaching.h"
 #include "TrackingEval.h"
@@ -86,11 +85,7 @@ int main(int argc, char** argv)
     for (int number = 1; number <= options.lastFrame && video.grab(); number++) {
         if (number < options.firstFrame || !video.retrieve(frame))
             continue;
-        cv::flip(frame, frame, 0);
-        grey.create(frame.size(), CV_8UC1);
-        IplImage frameIpl = cvIplImage(frame), greyIpl = cvIplImage(grey);
-        PrepareGreyImage(&frameIpl, &greyIpl);
-        memory.SetImage(&greyIpl);
+        SetDecodedFrame(memory, frame, grey);
         recorder.frame = number;
         recorder.frameHeight = frame.rows;
         const double start = ThreadMs();

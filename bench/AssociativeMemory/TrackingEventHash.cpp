@@ -1,0 +1,88 @@
+// Prints fingerprints of what ObjectTracking does on real video: a hash of every event (code, type,
+// rectangle, confidence, bases) over the first 100 frames, and a hash of the memory's packed image
+// afterwards (every base's features and counters, as "am.dat" would hold them). Two builds of the tracker
+// behave alike on this video exactly when they print the same lines.
+#include "RealVideo.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Fingerprint
+{
+    uint64_t hash = 1469598103934665603ull; // FNV-1a
+    uint64_t events = 0;
+
+    void Add(const void* data, size_t size)
+    {
+        const unsigned char* p = static_cast<const unsigned char*>(data);
+        for (size_t k = 0; k < size; k++)
+            hash = (hash ^ p[k]) * 1099511628211ull;
+    }
+    template <typename T> void Add(T value) { Add(&value, sizeof value); }
+};
+
+void Record(int code, int* type, CvAMObjectInfo* info, void* user)
+{
+    Fingerprint& f = *static_cast<Fingerprint*>(user);
+    f.events++;
+    f.Add(code);
+    f.Add(type ? *type : -1);
+    if (info) {
+        f.Add(info->rect.x);
+        f.Add(info->rect.y);
+        f.Add(info->rect.width);
+        f.Add(info->rect.height);
+        f.Add(info->confidence);
+        f.Add(info->bases);
+    }
+}
+
+uint64_t MemoryHash(CvAssociativeMemory& am)
+{
+    std::vector<unsigned char> image(static_cast<size_t>(am.context.dataSize) +
+                                     40 * static_cast<size_t>(am.context.baseCount + 1));
+    am.WritePackedData(image.data());
+    Fingerprint f;
+    f.Add(image.data(), image.size());
+    return f.hash;
+}
+
+/* One run over the video: the application's settings, or with the tracker learning what it follows. */
+void Run(const char* path, RealVideo& video, bool learning)
+{
+    CvAssociativeMemory am;
+    TeachViews(am, video, 10);
+    Fingerprint f;
+    for (size_t k = 0; k < video.grey.size(); k++) {
+        ShowFrame(am, video, k);
+        if (learning)
+            am.ObjectTracking(Record, &f, true, 0.9, 0.5);
+        else
+            am.ObjectTracking(Record, &f, false, 5.005, 4.995);
+    }
+    std::printf("%s learning=%d frames=%zu events=%llu events-hash=%016llx bases=%d memory-hash=%016llx\n",
+                path, learning ? 1 : 0, video.grey.size(), static_cast<unsigned long long>(f.events),
+                static_cast<unsigned long long>(f.hash), am.context.baseCount,
+                static_cast<unsigned long long>(MemoryHash(am)));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 100;
+    for (const char* path : {CV_BENCH_VTEST, CV_BENCH_MEGAMIND}) {
+        RealVideo video;
+        if (!video.Load(path, frames)) {
+            std::printf("%s: not readable, skipped\n", path);
+            continue;
+        }
+        Run(path, video, false);
+        Run(path, video, true);
+    }
+    return 0;
+}

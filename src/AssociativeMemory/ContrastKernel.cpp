@@ -1,0 +1,76 @@
+#include "ContrastKernel.h"
+
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
+int16_t Contrast(int32_t a, int32_t b)
+{
+    const int32_t hi = a > b ? a : b;
+    const int32_t lo = a > b ? b : a;
+    if (hi == 0)
+        return 0;
+    int64_t q;
+    if (lo >= 0) {
+        // 0 <= lo <= hi < 2^31: the quotient lies in 0..32767 and a non-integral one is at least 1 / hi
+        // below the next integer, far more than the double division's rounding error, so truncating the
+        // double quotient gives the integer quotient exactly, at a fraction of the cost.
+        q = static_cast<int64_t>(static_cast<double>(static_cast<int64_t>(lo) * 32767) /
+                                 static_cast<double>(hi));
+    } else {
+        q = (static_cast<int64_t>(lo) * 32767) / hi;
+    }
+    // Kept in 64 bits: the wrapped sums of an oversized frame can put v outside the int range.
+    const int64_t v = 32767 - q;
+    return static_cast<int16_t>(a <= b ? -v : v);
+}
+
+#if defined(__SSE2__) && defined(__x86_64__)
+
+void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi32(1);
+    const __m128i full = _mm_set1_epi32(32767);
+    const __m128d scale = _mm_set1_pd(32767.0);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i greater = _mm_cmpgt_epi32(va, vb);
+        const __m128i hi = _mm_or_si128(_mm_and_si128(greater, va), _mm_andnot_si128(greater, vb));
+        const __m128i lo = _mm_or_si128(_mm_and_si128(greater, vb), _mm_andnot_si128(greater, va));
+        // Negative sums come only from the wrapped integral of an oversized frame: the exact 64-bit path.
+        if (_mm_movemask_epi8(_mm_cmplt_epi32(lo, zero))) {
+            for (int k = i; k < i + 4; k++)
+                out[k] = Contrast(a[k], b[k]);
+            continue;
+        }
+        // Here 0 <= lo <= hi, so hi is 0 only with lo: divide by 1 instead and clear the value below.
+        const __m128i empty = _mm_cmpeq_epi32(hi, zero);
+        const __m128i divisor = _mm_or_si128(hi, _mm_and_si128(empty, one));
+        // q = trunc(lo 32767 / hi), exact in double as in Contrast
+        const __m128d q01 = _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(lo), scale), _mm_cvtepi32_pd(divisor));
+        const __m128d q23 = _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(lo, 0xEE)), scale),
+                                       _mm_cvtepi32_pd(_mm_shuffle_epi32(divisor, 0xEE)));
+        const __m128i q = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q01), _mm_cvttpd_epi32(q23));
+        // v = 32767 - q, negated where a <= b, 0 where both sums are 0
+        const __m128i notGreater = _mm_xor_si128(greater, _mm_cmpeq_epi32(zero, zero));
+        __m128i v = _mm_sub_epi32(full, q);
+        v = _mm_sub_epi32(_mm_xor_si128(v, notGreater), notGreater);
+        v = _mm_andnot_si128(empty, v);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(v, v));
+    }
+    for (; i < n; i++)
+        out[i] = Contrast(a[i], b[i]);
+}
+
+#else
+
+void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
+{
+    for (int i = 0; i < n; i++)
+        out[i] = Contrast(a[i], b[i]);
+}
+
+#endif
