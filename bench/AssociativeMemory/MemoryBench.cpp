@@ -2,7 +2,7 @@
 // feature distance that every comparison runs.
 #include "CvAssociativeMemory.h"
 #include "FeatureKernels.h"
-#include "TestSupport.h"
+#include "MemoryTestSupport.h"
 
 #include <benchmark/benchmark.h>
 

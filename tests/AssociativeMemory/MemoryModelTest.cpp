@@ -1,5 +1,5 @@
 #include "CvAssociativeMemory.h"
-#include "TestSupport.h"
+#include "MemoryTestSupport.h"
 
 #include <gtest/gtest.h>
 

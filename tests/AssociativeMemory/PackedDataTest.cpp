@@ -1,6 +1,6 @@
 #include "CvAssociativeMemory.h"
+#include "MemoryTestSupport.h"
 #include "PackedFormat.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // asserted exactly; how well it recognises is printed and held to floors a little below what the memory
 // does today (the data are made from fixed seeds), so that a change that loses recognition fails here.
 #include "CvAssociativeMemory.h"
-#include "TestSupport.h"
+#include "MemoryTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "MemoryTestSupport.h"
 
 void SetFrame(CvAssociativeMemory& memory, const cv::Mat& mat)
 {
