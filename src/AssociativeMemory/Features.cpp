@@ -105,6 +105,47 @@ uint64_t RingThreshold(const CvAMContext* c, const CvMat* integral, CvRect area,
     return static_cast<uint64_t>(static_cast<double>(q) * 1.105);
 }
 
+/* The child of base nearest to one of the four child-sized windows of the extraction in scratch (grid g
+   plus a column and a row), with its distance and the window's shift; NULL when no child comes below
+   *bestDist. The last vacated entry of the children list becomes base->freeSlot. */
+CvAMBase* NearestChild(CvAMBase* base, CvSize g, int16_t* scratch, uint64_t* bestDist, int* bestShift)
+{
+    // The four windows are laid out contiguously behind the extraction, once for all children.
+    const int n = g.width * g.height;
+    int16_t* planes = scratch + (g.width + 1) * (g.height + 1);
+    bool planesBuilt = false;
+
+    CvAMBase* found = NULL;
+    ForEachEntry(base->children, [&](CvAMBase** entry) {
+        CvAMBase* child = *entry;
+        if (!child) {
+            base->freeSlot = entry;
+            return;
+        }
+        // Every child of this base has the grid g, so its features line up with the planes.
+        if (!planesBuilt) {
+            BuildShiftPlanes(scratch, g.width, g.height, planes);
+            planesBuilt = true;
+        }
+        // A child whose four distances have all reached the best so far cannot be chosen: its sums stop
+        // there.
+        uint64_t d[4];
+        if (!ShiftDistances(child->features, planes, n, *bestDist, d))
+            return;
+        int shift = 0;
+        for (int k = 1; k < 4; k++)
+            if (d[k] < d[shift])
+                shift = k;
+        if (d[shift] < *bestDist) {
+            found = child;
+            *bestDist = d[shift];
+            *bestShift = shift;
+        }
+    });
+
+    return found;
+}
+
 } // namespace
 
 void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int16_t* out)
@@ -196,41 +237,9 @@ bool CvAMBase::MatchChildren(const CvMat* integral, CvRect* area, CvAMBase** bes
     area->x += s.x >> 1;
     area->y += s.y >> 1;
 
-    // The four windows are laid out contiguously behind the extraction, once for all children.
-    const int n = g.width * g.height;
-    int16_t* planes = c->scratch + (g.width + 1) * (g.height + 1);
-    bool planesBuilt = false;
-
-    CvAMBase* found = NULL;
     uint64_t bestDist = std::numeric_limits<uint64_t>::max();
     int bestShift = 0;
-    ForEachEntry(children, [&](CvAMBase** entry) {
-        CvAMBase* child = *entry;
-        if (!child) {
-            freeSlot = entry;
-            return;
-        }
-        // Every child of this base has the grid g, so its features line up with the planes.
-        if (!planesBuilt) {
-            BuildShiftPlanes(c->scratch, g.width, g.height, planes);
-            planesBuilt = true;
-        }
-        // A child whose four distances have all reached the best so far cannot be chosen: its sums stop
-        // there.
-        uint64_t d[4];
-        if (!ShiftDistances(child->features, planes, n, bestDist, d))
-            return;
-        int shift = 0;
-        for (int k = 1; k < 4; k++)
-            if (d[k] < d[shift])
-                shift = k;
-        if (d[shift] < bestDist) {
-            found = child;
-            bestDist = d[shift];
-            bestShift = shift;
-        }
-    });
-
+    CvAMBase* found = NearestChild(this, g, c->scratch, &bestDist, &bestShift);
     *best = found;
     if (!found)
         return false;
