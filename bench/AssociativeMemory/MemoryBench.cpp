@@ -122,26 +122,21 @@ void BM_FeatureDistance(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
     const FeaturePair v(n);
-    const std::vector<int16_t>& a = v.a;
-    const std::vector<int16_t>& b = v.b;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(a.data());
-        benchmark::DoNotOptimize(AbsDiffSum(a.data(), b.data(), n));
+        benchmark::DoNotOptimize(v.a.data());
+        benchmark::DoNotOptimize(AbsDiffSum(v.a.data(), v.b.data(), n));
     }
 }
 BENCHMARK(BM_FeatureDistance)->Arg(9)->Arg(49)->Arg(225);
 
 void BM_FeatureDistancePlain(benchmark::State& state)
 {
-    const int n = static_cast<int>(state.range(0));
-    const FeaturePair v(n);
-    const std::vector<int16_t>& a = v.a;
-    const std::vector<int16_t>& b = v.b;
+    const FeaturePair v(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(a.data());
+        benchmark::DoNotOptimize(v.a.data());
         uint64_t sum = 0;
-        for (int k = 0; k < n; k++)
-            sum += static_cast<uint64_t>(std::abs(a[static_cast<size_t>(k)] - b[static_cast<size_t>(k)]));
+        for (size_t k = 0; k < v.a.size(); k++)
+            sum += static_cast<uint64_t>(std::abs(v.a[k] - v.b[k]));
         benchmark::DoNotOptimize(sum);
     }
 }
