@@ -23,13 +23,19 @@ struct TempFolder
         static int made = 0;
         const std::string base = "lanescope" + std::to_string(getpid()) + "_";
         for (int tries = 0; tries < 1000; tries++) {
-            path = std::filesystem::temp_directory_path() / (base + std::to_string(++made));
-            if (mkdir(path.c_str(), 0700) == 0)
+            const std::filesystem::path name =
+                std::filesystem::temp_directory_path() / (base + std::to_string(++made));
+            if (mkdir(name.c_str(), 0700) == 0) {
+                path = name;
                 break;
+            }
         }
     }
     ~TempFolder()
     {
+        // Without a folder of its own there is nothing to remove; another one of that name is not ours.
+        if (path.empty())
+            return;
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         std::filesystem::remove_all(path);
     }
