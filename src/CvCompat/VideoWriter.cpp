@@ -1,5 +1,6 @@
 #include "VideoWriter.h"
 
+#include "FreshFile.h"
 #include "VideoCapture.h"
 
 #include <opencv2/videoio.hpp>
@@ -40,14 +41,10 @@ static std::string MakeFreshFile(const std::string& path)
     if (stem.size() + unique.size() + ending.size() > NAME_MAX)
         stem.resize(NAME_MAX > unique.size() + ending.size() ? NAME_MAX - unique.size() - ending.size() : 0);
     std::string name = path.substr(0, nameStart) + stem + unique + ending;
-    // Created exclusively: never a file that exists, nor anything a link points to.
-    const int fd = mkostemps(&name[0], static_cast<int>(ending.size()), O_CLOEXEC);
+    // The access a file the encoder made itself would have.
+    const int fd = CreateFreshFile(name, static_cast<int>(ending.size()), DefaultFileMode());
     if (fd < 0)
         return std::string();
-    // The access a file the encoder made itself would have, not mkostemps' owner-only mode.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
     close(fd);
     return name;
 }

@@ -1,5 +1,6 @@
 #include "MemoryFile.h"
 
+#include "FreshFile.h"
 #include "PackedFormat.h"
 
 #include <opencv2/core.hpp>
@@ -18,7 +19,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 const char CV_AM_FILE_SIGNATURE[7] = {'A', 'M', 'v', '0', '.', '3', '\0'};
 const char CV_AM_FILE_SIGNATURE_OLD[7] = {'A', 'M', 'v', '0', '.', '2', '\0'};
@@ -34,9 +34,7 @@ mode_t NewFileMode(const char* fileName)
     struct stat info;
     if (stat(fileName, &info) == 0 && S_ISREG(info.st_mode))
         return info.st_mode & 0777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    return cvcompat::DefaultFileMode();
 }
 
 /* The folder that holds fileName: "." for a bare name. */
@@ -109,10 +107,8 @@ std::string ReplaceFile(const char* fileName, const unsigned char* header, const
     // A file its owner made read-only keeps its content, as it would when opened for writing.
     if (access(fileName, F_OK) == 0 && access(fileName, W_OK) != 0)
         return std::strerror(errno);
-    std::string pattern = std::string(fileName) + ".XXXXXX";
-    std::vector<char> tempName(pattern.begin(), pattern.end());
-    tempName.push_back('\0');
-    const int fd = mkstemp(tempName.data());
+    std::string tempName = std::string(fileName) + ".XXXXXX";
+    const int fd = cvcompat::CreateFreshFile(tempName, 0, NewFileMode(fileName));
     if (fd < 0) {
         const int error = errno;
         struct stat info;
@@ -120,12 +116,11 @@ std::string ReplaceFile(const char* fileName, const unsigned char* header, const
             return RewriteInPlace(fileName, header, data, size);
         return std::strerror(error);
     }
-    fchmod(fd, NewFileMode(fileName));
     FILE* file = fdopen(fd, "wb");
     if (!file) {
         const int error = errno;
         close(fd);
-        unlink(tempName.data());
+        unlink(tempName.c_str());
         return std::strerror(error);
     }
     errno = 0;
@@ -134,11 +129,11 @@ std::string ReplaceFile(const char* fileName, const unsigned char* header, const
         std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0 && fsync(fd) == 0;
     int error = errno;
     written = std::fclose(file) == 0 && written;
-    if (written && std::rename(tempName.data(), fileName) != 0)
+    if (written && std::rename(tempName.c_str(), fileName) != 0)
         written = false;
     if (!written) {
         error = error != 0 ? error : errno;
-        unlink(tempName.data());
+        unlink(tempName.c_str());
         return std::strerror(error != 0 ? error : EIO);
     }
     SyncDirectory(fileName);

@@ -1,12 +1,13 @@
 #include "ResultFile.h"
 
+#include "FreshFile.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -24,23 +25,18 @@ std::FILE* CreateReplacing(const std::string& path)
     // A file its owner made read-only keeps its content, as it would if it were opened for writing.
     if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), W_OK) != 0)
         return nullptr;
-    std::vector<char> name(path.begin(), path.end());
-    const char pattern[] = ".XXXXXX";
-    name.insert(name.end(), pattern, pattern + sizeof pattern);
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    std::string name = path + ".XXXXXX";
+    const int fd = cvcompat::CreateFreshFile(name, 0, cvcompat::DefaultFileMode());
     if (fd < 0)
         return nullptr;
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
     std::FILE* file = fdopen(fd, "w");
-    if (!file || std::rename(name.data(), path.c_str()) != 0) {
+    if (!file || std::rename(name.c_str(), path.c_str()) != 0) {
         const int error = errno;
         if (file)
             std::fclose(file);
         else
             close(fd);
-        unlink(name.data());
+        unlink(name.c_str());
         errno = error;
         return nullptr;
     }
