@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <unistd.h>
+
+// The probe's connection to the display, held for the whole run (see below).
+static void* heldConnection = nullptr;
 
 /* True when an X display can be opened as highgui's window system will open it: DISPLAY names it and the
    server accepts this process. */
@@ -27,15 +31,28 @@ static bool XDisplayOpens()
     const auto connect = reinterpret_cast<ConnectCall>(dlsym(xcb, "xcb_connect"));
     const auto hasError = reinterpret_cast<ConnectionCall>(dlsym(xcb, "xcb_connection_has_error"));
     const auto disconnect = reinterpret_cast<DisconnectCall>(dlsym(xcb, "xcb_disconnect"));
-    bool opens = false;
-    if (connect && hasError && disconnect) {
-        // A refused connection is still an object to free.
+    if (!connect || !hasError || !disconnect) {
+        dlclose(xcb);
+        return false;
+    }
+    // A server that resets when its last client leaves (Xvfb does) turns connections away for some tens of
+    // milliseconds after each reset, so a refusal is tried again for about a second before the run goes on
+    // without a window.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (attempt > 0)
+            usleep(100000);
         void* connection = connect(nullptr, nullptr);
-        opens = connection && hasError(connection) == 0;
+        if (connection && hasError(connection) == 0) {
+            // Kept open until the process ends, so that no reset comes between it and the window system's own
+            // connection, made a moment later.
+            heldConnection = connection;
+            return true;
+        }
+        // A refused connection is still an object to free.
         disconnect(connection);
     }
     dlclose(xcb);
-    return opens;
+    return false;
 }
 
 void CheckDisplay(CvVideoFrontEnd& fe)

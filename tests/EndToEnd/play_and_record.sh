@@ -2,7 +2,8 @@
 # "/r" the recording has the input's frame count and size, and its first frame is the input's first frame
 # turned upside down. Lanescope starts each run without a memory file, so that its first frame shows only
 # the red start rectangle over the video. A recording run prints no error; without a display both programs
-# say so in one line and play, print and record as usual.
+# say so in one line and play, print and record as usual, and a display that other clients keep leaving
+# does not turn them away.
 source "$(dirname "$0")/lib.sh"
 
 make_video clip.avi --frames 24
@@ -56,4 +57,15 @@ timeout 120 script -qec "'$LANESCOPE' clip.avi 2>&1 >/dev/null" /dev/null >tty.t
 export DISPLAY=$windowed_display
 expect_contains "progress line" "$(tr '\r' '\n' <tty.txt)" "24 of 24 frames"
 expect_eq "progress line ended" "$(tail -c 1 tty.txt | od -An -c | tr -d ' ')" '\n'
+
+# A virtual display resets whenever its last client leaves and turns connections away for a moment after;
+# with another client coming and going all the time, every run still opens its window.
+make_video short.avi --frames 3 --size 160x120
+(while :; do xdotool getdisplaygeometry >/dev/null 2>&1 || true; done) &
+churn=$!
+for i in $(seq 12); do
+    run Quadfinder short.avi
+    [ "$RC" = 0 ] && [ -z "$(grep 'No display' err.txt)" ] || fail "run $i beside a coming and going client"
+done
+kill $churn
 finish
