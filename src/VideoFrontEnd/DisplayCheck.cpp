@@ -9,8 +9,16 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-// The probe's connection to the display, held for the whole run (see below).
+using DisconnectCall = void (*)(void*);
+
+// The probe's connection to the display, held for the whole run (see below) and closed at its end.
 static void* heldConnection = nullptr;
+static DisconnectCall heldDisconnect = nullptr;
+
+static void CloseHeldConnection()
+{
+    heldDisconnect(heldConnection);
+}
 
 /* True when an X display can be opened as highgui's window system will open it: DISPLAY names it and the
    server accepts this process. */
@@ -27,7 +35,6 @@ static bool XDisplayOpens()
         return false;
     using ConnectCall = void* (*)(const char*, int*);
     using ConnectionCall = int (*)(void*);
-    using DisconnectCall = void (*)(void*);
     const auto connect = reinterpret_cast<ConnectCall>(dlsym(xcb, "xcb_connect"));
     const auto hasError = reinterpret_cast<ConnectionCall>(dlsym(xcb, "xcb_connection_has_error"));
     const auto disconnect = reinterpret_cast<DisconnectCall>(dlsym(xcb, "xcb_disconnect"));
@@ -46,6 +53,8 @@ static bool XDisplayOpens()
             // Kept open until the process ends, so that no reset comes between it and the window system's own
             // connection, made a moment later.
             heldConnection = connection;
+            heldDisconnect = disconnect;
+            std::atexit(CloseHeldConnection);
             return true;
         }
         // A refused connection is still an object to free.
