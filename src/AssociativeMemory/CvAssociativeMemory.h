@@ -67,7 +67,8 @@ struct CvAMContext
     CvSize* levelSpans;    /* levels + 1 entries: unscaled width and height of scanRects entry L */
     CvRect* scanRects;  /* levels + 1 entries: size scanned for a child of a level-L base, margins in x, y */
     CvRect* childRects; /* levels entries: where a new child of a level-L base is trained, area-relative */
-    int16_t* scratch;   /* feature work space of (gridWidth(levels) + 1) x (gridHeight(levels) + 1) values */
+    int16_t* scratch;   /* feature work space of (gridWidth(levels) + 1) x (gridHeight(levels) + 1) values
+                           and 8 more, zero at first */
     int32_t scanStepX;  /* window step of the current scan scale in pixels */
     int32_t scanStepY;  /* window step of the current scan scale in pixels */
     int32_t mergeRadius2; /* squared distance within which recognised windows merge at the current scale */
@@ -97,6 +98,7 @@ struct CvAMBase : CvAMBaseHeader
     int32_t gridWidth;    /* feature grid columns of this base's level */
     int32_t gridHeight;   /* feature grid rows of this base's level */
     int16_t* features;    /* gridWidth x gridHeight values, row-major (cvAlloc); NULL for the root */
+    int16_t* searchFeatures; /* the features laid out for the child search, in features' block */
     CvSeq* children;      /* CvAMBase* elements in storage; an entry may be NULL (a vacated slot) */
     CvAMBase** freeSlot;  /* a NULL entry of children found by the last search, reused by the next child */
     int16_t level;        /* 0 for the root, parent's level + 1 otherwise */

@@ -56,31 +56,3 @@ uint64_t AbsDiffSum(const int16_t* a, const int16_t* b, int n)
 }
 
 #endif
-
-void BuildShiftPlanes(const int16_t* extraction, int cols, int rows, int16_t* planes)
-{
-    const int stride = cols + 1;
-    const int n = cols * rows;
-    // A row copied in whole vectors of 8 spans this many values, reading and writing past its end.
-    const int span = (cols + 7) & ~7;
-    for (int k = 0; k < 4; k++) {
-        const int ox = k & 1;
-        const int oy = (k >> 1) & 1;
-        for (int r = 0; r < rows; r++) {
-            const int source = (r + oy) * stride + ox;
-            const int target = k * n + r * cols;
-#if defined(__SSE2__) && defined(__x86_64__)
-            // The values written past the row's end belong to later rows or planes, which are written
-            // afterwards; rows whose span would leave either array go singly.
-            if (source + span <= stride * (rows + 1) && target + span <= 4 * n) {
-                for (int q = 0; q < cols; q += 8)
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(planes + target + q),
-                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(extraction + source + q)));
-                continue;
-            }
-#endif
-            for (int q = 0; q < cols; q++)
-                planes[target + q] = extraction[source + q];
-        }
-    }
-}

@@ -108,13 +108,10 @@ uint64_t RingThreshold(const CvAMContext* c, const CvMat* integral, CvRect area,
 /* The child of base nearest to one of the four child-sized windows of the extraction in scratch (grid g
    plus a column and a row), with its distance and the window's shift; NULL when no child comes below
    *bestDist. The last vacated entry of the children list becomes base->freeSlot. */
-CvAMBase* NearestChild(CvAMBase* base, CvSize g, int16_t* scratch, uint64_t* bestDist, int* bestShift)
+CvAMBase* NearestChild(CvAMBase* base, CvSize g, const int16_t* scratch, uint64_t* bestDist, int* bestShift)
 {
-    // The four windows are laid out contiguously behind the extraction, once for all children.
-    const int n = g.width * g.height;
-    int16_t* planes = scratch + (g.width + 1) * (g.height + 1);
-    bool planesBuilt = false;
-
+    // Every child of this base has the grid g, so all are compared with the same four windows.
+    const ShiftWindows windows = FindShiftWindows(scratch, g.width, g.height);
     CvAMBase* found = NULL;
     ForEachEntry(base->children, [&](CvAMBase** entry) {
         CvAMBase* child = *entry;
@@ -122,15 +119,10 @@ CvAMBase* NearestChild(CvAMBase* base, CvSize g, int16_t* scratch, uint64_t* bes
             base->freeSlot = entry;
             return;
         }
-        // Every child of this base has the grid g, so its features line up with the planes.
-        if (!planesBuilt) {
-            BuildShiftPlanes(scratch, g.width, g.height, planes);
-            planesBuilt = true;
-        }
         // A child whose four distances have all reached the best so far cannot be chosen: its sums stop
         // there.
         uint64_t d[4];
-        if (!ShiftDistances(child->features, planes, n, *bestDist, d))
+        if (!ShiftDistances(child->searchFeatures, windows, *bestDist, d))
             return;
         int shift = 0;
         for (int k = 1; k < 4; k++)
@@ -189,7 +181,10 @@ CvAMBase* CvAMBase::CreateChild(const CvMat* integral, CvRect area, const int16_
     child->gridWidth = grid.width;
     child->gridHeight = grid.height;
     const int n = grid.width * grid.height;
-    child->features = static_cast<int16_t*>(cvAlloc(sizeof(int16_t) * static_cast<size_t>(n)));
+    // The search layout shares the features' block.
+    const int layoutSize = SearchLayoutSize(grid.width, grid.height);
+    child->features = static_cast<int16_t*>(cvAlloc(sizeof(int16_t) * static_cast<size_t>(n + layoutSize)));
+    child->searchFeatures = child->features + n;
     c->dataSize += n * 2;
 
     uint64_t candidate = 0;
@@ -199,6 +194,7 @@ CvAMBase* CvAMBase::CreateChild(const CvMat* integral, CvRect area, const int16_
         ExtractFeatures(integral, area, grid.width, grid.height, child->features);
         candidate = RingThreshold(c, integral, area, grid.width, grid.height, child->features);
     }
+    LayOutForSearch(child->features, grid.width, grid.height, child->searchFeatures);
 
     if (c->seqPool->total > 0)
         cvSeqPop(c->seqPool, &child->children);

@@ -61,7 +61,9 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
     // sizeTolerance2 = (width^2 + height^2) / 16
     if (static_cast<int64_t>(width) * width + static_cast<int64_t>(height) * height > 16 * limit)
         return false;
-    // scratch = (g + 1)^2 + 4 g^2 values of the deepest grid g, the largest grid of any base
+    // (g + 1)^2 + 4 g^2 values of the deepest grid g, the largest grid of any base, bound the work space and a
+    // base's features with their search layout. The bound is older than the layout and kept, so that the
+    // same memory files are accepted.
     const CvSize deepest = GetGridSize(levels);
     if (static_cast<int64_t>(deepest.width + 1) * (deepest.height + 1) +
             4 * static_cast<int64_t>(deepest.width) * deepest.height >
@@ -88,7 +90,8 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
 }
 
 CvAMBase::CvAMBase(CvAMContext* owner)
-    : CvAMBaseHeader{0, 0, 0, 0}, context(owner), gridWidth(0), gridHeight(0), features(NULL), children(NULL),
+    : CvAMBaseHeader{0, 0, 0, 0}, context(owner), gridWidth(0), gridHeight(0), features(NULL),
+      searchFeatures(NULL), children(NULL),
       freeSlot(NULL), level(0)
 {
     context->baseCount++;
@@ -109,6 +112,7 @@ void CvAMBase::ReleaseChildren()
         cvSeqPush(context->seqPool, &children);
     }
     cvFree(&features);
+    searchFeatures = NULL;
 }
 
 void CvAMBase::Reset()
@@ -178,12 +182,12 @@ void CvAssociativeMemory::Create(int width, int height, int16_t levels)
     width = context.width;
     height = context.height;
 
-    // The extraction of a search, (g + 1) x (g + 1) for the deepest grid, is followed by room for its four
-    // child-sized shift windows laid out contiguously, so that every comparison runs over one flat vector.
+    // The extraction of a search, (g + 1) x (g + 1) for the deepest grid, is read in whole vectors that may
+    // reach 8 values beyond it; those are defined from the start.
     const CvSize deepest = context.GetGridSize(context.levels);
-    const size_t scratchValues = static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) +
-                                 4 * static_cast<size_t>(deepest.width * deepest.height);
+    const size_t scratchValues = static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) + 8;
     context.scratch = static_cast<int16_t*>(cvAlloc(sizeof(int16_t) * scratchValues));
+    std::memset(context.scratch, 0, sizeof(int16_t) * scratchValues);
     context.levelSpans = static_cast<CvSize*>(cvAlloc(sizeof(CvSize) * (context.levels + 1)));
     context.scanRects = static_cast<CvRect*>(cvAlloc(sizeof(CvRect) * (context.levels + 1)));
     context.childRects = static_cast<CvRect*>(cvAlloc(sizeof(CvRect) * context.levels));

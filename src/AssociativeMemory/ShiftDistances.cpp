@@ -1,6 +1,7 @@
 #include "ShiftDistances.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
@@ -8,76 +9,71 @@
 
 namespace {
 
-/* The plain sums of values [from, to) added to d. */
-void AddPlain(const int16_t* features, const int16_t* planes, int n, int from, int to, uint64_t d[4])
+/* Values are summed in chunks of this many, after each of which the search may give up. */
+const int chunkValues = 32;
+
+/* Whether every window's whole distance reaches limit, given its sum so far over the layout: that sum
+   holds at most the window's padding besides its distance so far, which can only grow. */
+bool Reached(const uint64_t sums[4], const uint64_t padding[4], uint64_t limit)
 {
     for (int k = 0; k < 4; k++)
-        for (int i = from; i < to; i++) {
-            const int diff = static_cast<int>(features[i]) - static_cast<int>(planes[k * n + i]);
-            d[k] += static_cast<uint64_t>(diff < 0 ? -diff : diff);
-        }
-}
-
-bool Reached(const uint64_t d[4], uint64_t limit)
-{
-    return std::min(std::min(d[0], d[1]), std::min(d[2], d[3])) >= limit;
+        if (sums[k] < padding[k] || sums[k] - padding[k] < limit)
+            return false;
+    return true;
 }
 
 #if defined(__SSE2__) && defined(__x86_64__)
 
-/* d[k] += the sum of the four 32-bit lanes of acc[k]. */
-inline void AddLaneSums(const __m128i acc[4], uint64_t d[4])
+/* sums[k] += the sum of the four 32-bit lanes of acc[k]. */
+inline void AddLaneSums(const __m128i acc[4], uint64_t sums[4])
 {
     // Transposed add: lane k of the result is the sum of the four lanes of acc[k].
     const __m128i s01 = _mm_add_epi32(_mm_unpacklo_epi32(acc[0], acc[1]), _mm_unpackhi_epi32(acc[0], acc[1]));
     const __m128i s23 = _mm_add_epi32(_mm_unpacklo_epi32(acc[2], acc[3]), _mm_unpackhi_epi32(acc[2], acc[3]));
-    alignas(16) uint32_t sums[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(sums),
+    alignas(16) uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes),
                     _mm_add_epi32(_mm_unpacklo_epi64(s01, s23), _mm_unpackhi_epi64(s01, s23)));
     for (int k = 0; k < 4; k++)
-        d[k] += sums[k];
+        sums[k] += lanes[k];
 }
 
-/* acc[k] += the differences of 8 values of the features and of plane k, as 32-bit lanes, where keep is set. */
-inline void Accumulate(const int16_t* features, const int16_t* planes, int n, __m128i keep, __m128i acc[4])
+/* The sums over the layout in vectors of 8: max - min of two int16 is their distance as an unsigned 16-bit
+   value. Each 32-bit lane takes at most 8 of them per chunk, and the four lanes of a window add up below
+   2^21. */
+bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, uint64_t sums[4])
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(features));
-    for (int k = 0; k < 4; k++) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + k * n));
-        const __m128i diff = _mm_and_si128(_mm_sub_epi16(_mm_max_epi16(f, p), _mm_min_epi16(f, p)), keep);
-        acc[k] = _mm_add_epi32(acc[k], _mm_add_epi32(_mm_unpacklo_epi16(diff, zero), _mm_unpackhi_epi16(diff, zero)));
+    const int16_t* const starts[4] = {w.extraction, w.extraction + 1, w.extraction + w.stride,
+                                      w.extraction + w.stride + 1};
+    int i = 0;
+    while (i < w.size) {
+        const int chunkEnd = std::min(w.size, i + chunkValues);
+        __m128i acc[4] = {zero, zero, zero, zero};
+        for (; i < chunkEnd; i += 8) {
+            const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(layout + i));
+            for (int k = 0; k < 4; k++) {
+                const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(starts[k] + i));
+                const __m128i diff = _mm_sub_epi16(_mm_max_epi16(f, p), _mm_min_epi16(f, p));
+                acc[k] = _mm_add_epi32(acc[k],
+                                       _mm_add_epi32(_mm_unpacklo_epi16(diff, zero), _mm_unpackhi_epi16(diff, zero)));
+            }
+        }
+        AddLaneSums(acc, sums);
+        if (i < w.size && Reached(sums, w.padding, limit))
+            return false;
     }
+    return true;
 }
 
-/* Vectors of 8; the last values, when fewer than 8 remain, in a vector of the last 8 with the ones
-   already counted masked off. */
-bool AddVectors8(const int16_t* features, const int16_t* planes, int n, uint64_t limit, uint64_t d[4])
+#else
+
+bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, uint64_t sums[4])
 {
-    if (n < 8) {
-        AddPlain(features, planes, n, 0, n, d);
-        return true;
-    }
-    // The sums are folded into d and checked against the limit about every 32 values; a 32-bit lane takes
-    // at most 10 differences below 2^16 by then, and the four lanes of one plane add up below 2^20.
-    const int chunkValues = 32;
-    const int whole = n / 8 * 8;
-    const __m128i all = _mm_set1_epi16(-1);
-    const __m128i tail = _mm_cmpgt_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7),
-                                         _mm_set1_epi16(static_cast<short>(7 - (n - whole))));
-    int i = 0;
-    while (i < n) {
-        const int chunkEnd = std::min(whole, i + chunkValues);
-        __m128i acc[4] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
-        for (; i < chunkEnd; i += 8)
-            Accumulate(features + i, planes + i, n, all, acc);
-        if (i == whole) {
-            if (n > whole)
-                Accumulate(features + n - 8, planes + n - 8, n, tail, acc);
-            i = n;
-        }
-        AddLaneSums(acc, d);
-        if (i < n && Reached(d, limit))
+    const int offsets[4] = {0, 1, w.stride, w.stride + 1};
+    for (int i = 0; i < w.size; i++) {
+        for (int k = 0; k < 4; k++)
+            sums[k] += static_cast<uint64_t>(std::abs(layout[i] - w.extraction[i + offsets[k]]));
+        if ((i + 1) % chunkValues == 0 && i + 1 < w.size && Reached(sums, w.padding, limit))
             return false;
     }
     return true;
@@ -87,17 +83,39 @@ bool AddVectors8(const int16_t* features, const int16_t* planes, int n, uint64_t
 
 } // namespace
 
-bool ShiftDistances(const int16_t* features, const int16_t* planes, int n, uint64_t limit, uint64_t d[4])
+int SearchLayoutSize(int cols, int rows)
+{
+    return (rows * (cols + 1) + 7) & ~7;
+}
+
+void LayOutForSearch(const int16_t* features, int cols, int rows, int16_t* layout)
+{
+    std::fill(layout, layout + SearchLayoutSize(cols, rows), int16_t{0});
+    for (int r = 0; r < rows; r++)
+        std::copy(features + r * cols, features + (r + 1) * cols, layout + r * (cols + 1));
+}
+
+ShiftWindows FindShiftWindows(const int16_t* extraction, int cols, int rows)
+{
+    ShiftWindows w = {extraction, cols + 1, SearchLayoutSize(cols, rows), {0, 0, 0, 0}};
+    const int offsets[4] = {0, 1, w.stride, w.stride + 1};
+    auto addPadding = [&](int i) {
+        for (int k = 0; k < 4; k++)
+            w.padding[k] += static_cast<uint64_t>(std::abs(static_cast<int>(extraction[i + offsets[k]])));
+    };
+    for (int r = 0; r < rows; r++)
+        addPadding(r * w.stride + cols);
+    for (int i = rows * w.stride; i < w.size; i++)
+        addPadding(i);
+    return w;
+}
+
+bool ShiftDistances(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4])
 {
     d[0] = d[1] = d[2] = d[3] = 0;
-#if defined(__SSE2__) && defined(__x86_64__)
-    return AddVectors8(features, planes, n, limit, d);
-#else
-    for (int i = 0; i < n; i += 32) {
-        AddPlain(features, planes, n, i, std::min(n, i + 32), d);
-        if (i + 32 < n && Reached(d, limit))
-            return false;
-    }
+    if (!LayoutSums(layout, windows, limit, d))
+        return false;
+    for (int k = 0; k < 4; k++)
+        d[k] -= windows.padding[k];
     return true;
-#endif
 }

@@ -1,10 +1,35 @@
 #pragma once
 // The innermost loop of the child search: one child's distances to the four shifted windows at once.
+//
+// A child's features are kept laid out on the stride of the extraction they are compared with, a zero after
+// each row and up to a whole number of vectors, so that each shifted window is a plain offset into the
+// extraction and no copy of it is made. Summed over the whole layout, a window's distance also counts the
+// extraction's values that face those zeros; they are the same for every child and are taken off.
 
 #include <cstdint>
 
-/* d[k] = sum of |features[i] - planes[k n + i]| for i < n, k = 0..3, each accumulated in 64 bits; the
-   child's features are read once for all four planes. Gives up and returns false as soon as every d[k] has
-   reached limit, so that d[k] >= limit for all k is all that is known then; returns true with the exact
+/* The length of a cols x rows grid's search layout: rows of cols + 1 values, rounded up to whole vectors
+   of 8. */
+int SearchLayoutSize(int cols, int rows);
+
+/* Lays out cols x rows features for the search: feature (q, r) at r (cols + 1) + q, zero elsewhere. */
+void LayOutForSearch(const int16_t* features, int cols, int rows, int16_t* layout);
+
+/* The four child-sized windows of a (cols + 1) x (rows + 1) extraction, one cell apart: window k starts at
+   column k % 2 and row k / 2. The extraction must stay readable for 8 values beyond its end. */
+struct ShiftWindows
+{
+    const int16_t* extraction;
+    int stride;          /* cols + 1 */
+    int size;            /* the children's SearchLayoutSize */
+    uint64_t padding[4]; /* what window k's values facing the layout's zeros add to its sum */
+};
+
+/* The windows of the extraction, and what they add over the layout's zeros. */
+ShiftWindows FindShiftWindows(const int16_t* extraction, int cols, int rows);
+
+/* d[k] = sum of |feature - value of window k at the feature's place| over the child's features, from its
+   search layout, k = 0..3, each accumulated in 64 bits. Gives up and returns false as soon as every d[k]
+   must reach limit, so that d[k] >= limit for all k is all that is known then; returns true with the exact
    distances otherwise. Vectorised where the machine allows. */
-bool ShiftDistances(const int16_t* features, const int16_t* planes, int n, uint64_t limit, uint64_t d[4]);
+bool ShiftDistances(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4]);

@@ -46,18 +46,12 @@ TEST(FeatureKernels, FastDistanceEqualsThePlainSum)
     EXPECT_EQ(FeatureDistance(200, 200, hi.data(), lo.data()), 40000ull * 65534);
 }
 
-TEST(FeatureKernels, ShiftPlanesAreTheFourChildWindows)
+TEST(FeatureKernels, SearchLayoutPutsTheFeaturesOnTheStrideOfTheExtraction)
 {
-    const int cols = 3, rows = 2;
-    std::vector<int16_t> extraction((cols + 1) * (rows + 1));
-    for (size_t k = 0; k < extraction.size(); k++)
-        extraction[k] = static_cast<int16_t>(k);
-    std::vector<int16_t> planes(4 * cols * rows);
-    BuildShiftPlanes(extraction.data(), cols, rows, planes.data());
-    // Extraction rows: 0 1 2 3 / 4 5 6 7 / 8 9 10 11.
-    const std::vector<int16_t> expected{0, 1, 2, 4, 5, 6,  1, 2, 3, 5, 6,  7,
-                                        4, 5, 6, 8, 9, 10, 5, 6, 7, 9, 10, 11};
-    EXPECT_EQ(planes, expected);
+    const std::vector<int16_t> features{1, 2, 3, 4, 5, 6};
+    std::vector<int16_t> layout(static_cast<size_t>(SearchLayoutSize(3, 2)), 9);
+    LayOutForSearch(features.data(), 3, 2, layout.data());
+    EXPECT_EQ(layout, (std::vector<int16_t>{1, 2, 3, 0, 4, 5, 6, 0}));
 }
 
 TEST(FeatureKernels, ShiftDistancesEqualThePlainSumsOverTheExtraction)
@@ -65,14 +59,17 @@ TEST(FeatureKernels, ShiftDistancesEqualThePlainSumsOverTheExtraction)
     cv::RNG rng(17);
     // The grids of every level of the default memory, a tall one, and sizes around the vector width.
     for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {7, 7}, {15, 15}, {3, 38}, {8, 2}, {9, 5}, {17, 3}}) {
-        std::vector<int16_t> extraction(static_cast<size_t>((cols + 1) * (rows + 1)));
+        // The values beyond the extraction, which the search may read, are random too.
+        std::vector<int16_t> extraction(static_cast<size_t>((cols + 1) * (rows + 1) + 8));
         std::vector<int16_t> features(static_cast<size_t>(cols * rows));
+        // The extremes of int16, which a memory file may hold, in every lane.
         for (int16_t& v : extraction)
-            v = static_cast<int16_t>(rng.uniform(-32767, 32768));
+            v = static_cast<int16_t>(rng.uniform(0, 4) == 0 ? -32768 : rng.uniform(-32767, 32768));
         for (int16_t& v : features)
-            v = static_cast<int16_t>(rng.uniform(-32767, 32768));
-        std::vector<int16_t> planes(4 * features.size());
-        BuildShiftPlanes(extraction.data(), cols, rows, planes.data());
+            v = static_cast<int16_t>(rng.uniform(0, 4) == 0 ? 32767 : rng.uniform(-32768, 32768));
+        std::vector<int16_t> layout(static_cast<size_t>(SearchLayoutSize(cols, rows)));
+        LayOutForSearch(features.data(), cols, rows, layout.data());
+        const ShiftWindows windows = FindShiftWindows(extraction.data(), cols, rows);
         uint64_t plain[4] = {0, 0, 0, 0};
         for (int k = 0; k < 4; k++)
             for (int r = 0; r < rows; r++)
@@ -86,7 +83,7 @@ TEST(FeatureKernels, ShiftDistancesEqualThePlainSumsOverTheExtraction)
         const uint64_t none = ~uint64_t{0};
         for (uint64_t limit : {none, least + 1, least, least / 2}) {
             uint64_t d[4];
-            const bool complete = ShiftDistances(features.data(), planes.data(), cols * rows, limit, d);
+            const bool complete = ShiftDistances(layout.data(), windows, limit, d);
             for (int k = 0; k < 4 && complete; k++)
                 EXPECT_EQ(d[k], plain[k]) << cols << " x " << rows << " shift " << k << " limit " << limit;
             EXPECT_TRUE(complete || least >= limit) << cols << " x " << rows << " limit " << limit;
