@@ -82,6 +82,7 @@ struct CvAMContext
     int16_t maxLevels;    /* largest level count the area size allows */
     uint64_t accessCount; /* number of successful Write and Read calls */
     uint8_t matched;      /* result of the last Read: 1 when every compared level matched */
+    uint64_t treeChanges; /* bases made and deleted so far: a base's child matrix built before is stale */
 
     /* Returns the feature grid (columns x rows) of a level; levels above maxLevels get its grid. */
     CvSize GetGridSize(int16_t level) const;
@@ -91,17 +92,20 @@ struct CvAMContext
     bool SetSizes(int width, int height, int16_t levels);
 };
 
+struct ChildMatrix;
+
 /* One node of the memory's tree. The header comes first, as one block. */
 struct CvAMBase : CvAMBaseHeader
 {
-    CvAMContext* context; /* the owning memory's context */
-    int32_t gridWidth;    /* feature grid columns of this base's level */
-    int32_t gridHeight;   /* feature grid rows of this base's level */
-    int16_t* features;    /* gridWidth x gridHeight values, row-major (cvAlloc); NULL for the root */
+    CvAMContext* context;    /* the owning memory's context */
+    int32_t gridWidth;       /* feature grid columns of this base's level */
+    int32_t gridHeight;      /* feature grid rows of this base's level */
+    int16_t* features;       /* gridWidth x gridHeight values, row-major (cvAlloc); NULL for the root */
     int16_t* searchFeatures; /* the features laid out for the child search, in features' block */
-    CvSeq* children;      /* CvAMBase* elements in storage; an entry may be NULL (a vacated slot) */
-    CvAMBase** freeSlot;  /* a NULL entry of children found by the last search, reused by the next child */
-    int16_t level;        /* 0 for the root, parent's level + 1 otherwise */
+    CvSeq* children;         /* CvAMBase* elements in storage; an entry may be NULL (a vacated slot) */
+    CvAMBase** freeSlot;     /* a NULL entry of children found by the last search, reused by the next child */
+    ChildMatrix* matrix;     /* the children side by side when their grids are tiny, or NULL */
+    int16_t level;           /* 0 for the root, parent's level + 1 otherwise */
 
     /* Makes an empty level-0 base of the context and counts it in baseCount. */
     explicit CvAMBase(CvAMContext* context);

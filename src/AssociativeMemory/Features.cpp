@@ -1,6 +1,7 @@
 // Contrast features of image areas, new bases with their ring thresholds, and the search for the best child.
 #include "CvAssociativeMemory.h"
 
+#include "ChildMatrix.h"
 #include "ContrastKernel.h"
 #include "FeatureKernels.h"
 #include "SeqEntries.h"
@@ -108,8 +109,51 @@ uint64_t RingThreshold(const CvAMContext* c, const CvMat* integral, CvRect area,
 /* The child of base nearest to one of the four child-sized windows of the extraction in scratch (grid g
    plus a column and a row), with its distance and the window's shift; NULL when no child comes below
    *bestDist. The last vacated entry of the children list becomes base->freeSlot. */
+/* The child of base nearest to one of the four windows, as NearestChild finds it, from the children side by
+   side. */
+CvAMBase* NearestInMatrix(CvAMBase* base, CvSize g, const int16_t* scratch, uint64_t* bestDist,
+                          int* bestShift)
+{
+    if (!base->matrix)
+        base->matrix = new ChildMatrix;
+    ChildMatrix& matrix = *base->matrix;
+    if (matrix.treeChanges != base->context->treeChanges) {
+        matrix.treeChanges = base->context->treeChanges;
+        matrix.children.clear();
+        matrix.lastVacated = NULL;
+        ForEachEntry(base->children, [&](CvAMBase** entry) {
+            if (*entry)
+                matrix.children.push_back(*entry);
+            else
+                matrix.lastVacated = entry;
+        });
+        FillChildMatrix(matrix, g.width, g.height);
+    }
+    if (matrix.lastVacated)
+        base->freeSlot = matrix.lastVacated;
+
+    MatrixDistances(matrix, scratch, g.width, g.height, matrix.distances.data());
+    const int planeSize = matrix.groups * 8;
+    CvAMBase* found = NULL;
+    for (size_t c = 0; c < matrix.children.size(); c++) {
+        const uint32_t* d = &matrix.distances[c];
+        int shift = 0;
+        for (int k = 1; k < 4; k++)
+            if (d[k * planeSize] < d[shift * planeSize])
+                shift = k;
+        if (d[shift * planeSize] < *bestDist) {
+            found = matrix.children[c];
+            *bestDist = d[shift * planeSize];
+            *bestShift = shift;
+        }
+    }
+    return found;
+}
+
 CvAMBase* NearestChild(CvAMBase* base, CvSize g, const int16_t* scratch, uint64_t* bestDist, int* bestShift)
 {
+    if (g.width * g.height <= CV_AM_MATRIX_VALUES)
+        return NearestInMatrix(base, g, scratch, bestDist, bestShift);
     // Every child of this base has the grid g, so all are compared with the same four windows.
     const ShiftWindows windows = FindShiftWindows(scratch, g.width, g.height);
     CvAMBase* found = NULL;

@@ -1,6 +1,7 @@
 // The memory's model: construction, sizing of the per-level grids and areas, the tree's root, and release.
 #include "CvAssociativeMemory.h"
 
+#include "ChildMatrix.h"
 #include "MemoryInternals.h"
 #include "SeqEntries.h"
 
@@ -61,8 +62,8 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
     // sizeTolerance2 = (width^2 + height^2) / 16
     if (static_cast<int64_t>(width) * width + static_cast<int64_t>(height) * height > 16 * limit)
         return false;
-    // (g + 1)^2 + 4 g^2 values of the deepest grid g, the largest grid of any base, bound the work space and a
-    // base's features with their search layout. The bound is older than the layout and kept, so that the
+    // (g + 1)^2 + 4 g^2 values of the deepest grid g, the largest grid of any base, bound the work space and
+    // a base's features with their search layout. The bound is older than the layout and kept, so that the
     // same memory files are accepted.
     const CvSize deepest = GetGridSize(levels);
     if (static_cast<int64_t>(deepest.width + 1) * (deepest.height + 1) +
@@ -91,16 +92,17 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
 
 CvAMBase::CvAMBase(CvAMContext* owner)
     : CvAMBaseHeader{0, 0, 0, 0}, context(owner), gridWidth(0), gridHeight(0), features(NULL),
-      searchFeatures(NULL), children(NULL),
-      freeSlot(NULL), level(0)
+      searchFeatures(NULL), children(NULL), freeSlot(NULL), matrix(NULL), level(0)
 {
     context->baseCount++;
+    context->treeChanges++;
 }
 
 CvAMBase::~CvAMBase()
 {
     ReleaseChildren();
     context->baseCount--;
+    context->treeChanges++;
 }
 
 void CvAMBase::ReleaseChildren()
@@ -113,6 +115,8 @@ void CvAMBase::ReleaseChildren()
     }
     cvFree(&features);
     searchFeatures = NULL;
+    delete matrix;
+    matrix = NULL;
 }
 
 void CvAMBase::Reset()

@@ -54,8 +54,8 @@ bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, ui
             for (int k = 0; k < 4; k++) {
                 const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(starts[k] + i));
                 const __m128i diff = _mm_sub_epi16(_mm_max_epi16(f, p), _mm_min_epi16(f, p));
-                acc[k] = _mm_add_epi32(acc[k],
-                                       _mm_add_epi32(_mm_unpacklo_epi16(diff, zero), _mm_unpackhi_epi16(diff, zero)));
+                acc[k] = _mm_add_epi32(
+                    acc[k], _mm_add_epi32(_mm_unpacklo_epi16(diff, zero), _mm_unpackhi_epi16(diff, zero)));
             }
         }
         AddLaneSums(acc, sums);

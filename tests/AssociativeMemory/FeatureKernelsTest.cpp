@@ -1,12 +1,14 @@
 #include "FeatureKernels.h"
-#include "ShiftDistances.h"
+#include "ChildMatrix.h"
 #include "CvAssociativeMemory.h"
+#include "ShiftDistances.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -88,6 +90,45 @@ TEST(FeatureKernels, ShiftDistancesEqualThePlainSumsOverTheExtraction)
                 EXPECT_EQ(d[k], plain[k]) << cols << " x " << rows << " shift " << k << " limit " << limit;
             EXPECT_TRUE(complete || least >= limit) << cols << " x " << rows << " limit " << limit;
             EXPECT_TRUE(complete || limit != none);
+        }
+    }
+}
+
+TEST(FeatureKernels, MatrixDistancesEqualThePlainSumsOfEachChild)
+{
+    cv::RNG rng(23);
+    CvAMContext context{};
+    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {2, 5}}) {
+        for (int m : {1, 8, 9, 34}) {
+            std::vector<int16_t> extraction(static_cast<size_t>((cols + 1) * (rows + 1)));
+            for (int16_t& v : extraction)
+                v = static_cast<int16_t>(rng.uniform(0, 4) == 0 ? -32768 : rng.uniform(-32767, 32768));
+            std::vector<std::vector<int16_t>> features(static_cast<size_t>(m));
+            std::deque<CvAMBase> bases;
+            ChildMatrix matrix;
+            for (auto& f : features) {
+                for (int i = 0; i < cols * rows; i++)
+                    f.push_back(
+                        static_cast<int16_t>(rng.uniform(0, 4) == 0 ? 32767 : rng.uniform(-32768, 32768)));
+                bases.emplace_back(&context);
+                bases.back().features = f.data();
+                matrix.children.push_back(&bases.back());
+            }
+            FillChildMatrix(matrix, cols, rows);
+            MatrixDistances(matrix, extraction.data(), cols, rows, matrix.distances.data());
+            for (int c = 0; c < m; c++)
+                for (int k = 0; k < 4; k++) {
+                    uint32_t plain = 0;
+                    for (int r = 0; r < rows; r++)
+                        for (int q = 0; q < cols; q++)
+                            plain += static_cast<uint32_t>(std::abs(
+                                features[static_cast<size_t>(c)][static_cast<size_t>(r * cols + q)] -
+                                extraction[static_cast<size_t>((r + (k >> 1)) * (cols + 1) + q + (k & 1))]));
+                    EXPECT_EQ(matrix.distances[static_cast<size_t>(k * matrix.groups * 8 + c)], plain)
+                        << cols << " x " << rows << ", " << m << " children, child " << c << " shift " << k;
+                }
+            for (CvAMBase& base : bases)
+                base.features = NULL;
         }
     }
 }
