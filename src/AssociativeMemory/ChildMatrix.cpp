@@ -15,6 +15,9 @@ void FillChildMatrix(ChildMatrix& matrix, int cols, int rows)
     matrix.groups = (m + 7) / 8;
     matrix.values.assign(static_cast<size_t>(n * matrix.groups * 8), 0);
     matrix.distances.assign(static_cast<size_t>(4 * matrix.groups * 8), 0);
+    matrix.places.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; i++)
+        matrix.places[static_cast<size_t>(i)] = (i / cols) * (cols + 1) + i % cols;
     for (int c = 0; c < m; c++)
         for (int i = 0; i < n; i++)
             matrix.values[static_cast<size_t>((i * matrix.groups + c / 8) * 8 + c % 8)] =
@@ -26,10 +29,7 @@ void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int c
     const int n = cols * rows;
     const int stride = cols + 1;
     const int groups = matrix.groups;
-    // Where each feature faces the extraction in window 0.
-    int place[CV_AM_MATRIX_VALUES];
-    for (int i = 0; i < n; i++)
-        place[i] = (i / cols) * stride + i % cols;
+    const int* place = matrix.places.data();
     for (int k = 0; k < 4; k++) {
         const int16_t* window = extraction + (k >> 1) * stride + (k & 1);
         for (int g = 0; g < groups; g++) {

@@ -18,6 +18,7 @@ struct ChildMatrix
     int groups = 0;                   /* vectors of 8 children */
     std::vector<int16_t> values; /* feature i of child 8 g + j at (i groups + g) 8 + j, 0 where no child */
     std::vector<uint32_t> distances; /* room for the distances of one search */
+    std::vector<int> places;         /* where feature i faces the extraction in window 0 */
 };
 
 /* The grids whose children are searched as a matrix: at most this many values. */
