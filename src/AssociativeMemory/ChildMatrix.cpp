@@ -1,11 +1,12 @@
 #include "ChildMatrix.h"
 
 #include "CvAssociativeMemory.h"
+#include "ShiftDistances.h"
 
 #include <cstdlib>
 
 #if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 void FillChildMatrix(ChildMatrix& matrix, int cols, int rows)
@@ -24,39 +25,84 @@ void FillChildMatrix(ChildMatrix& matrix, int cols, int rows)
                 matrix.children[static_cast<size_t>(c)]->features[i];
 }
 
-void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int cols, int rows, uint32_t* d)
+namespace {
+
+#if defined(__SSE2__) && defined(__x86_64__)
+
+/* The distances of group g in window, into out. Each 32-bit lane takes at most CV_AM_MATRIX_VALUES
+   distances below 2^16. */
+void GroupDistances(const ChildMatrix& matrix, const int16_t* window, int g, uint32_t* out)
 {
-    const int n = cols * rows;
+    const size_t step = static_cast<size_t>(matrix.groups) * 8;
+    const int16_t* values = matrix.values.data() + g * 8;
+    const __m128i zero = _mm_setzero_si128();
+    __m128i low = zero, high = zero;
+    for (const int place : matrix.places) {
+        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values));
+        values += step;
+        const __m128i p = _mm_set1_epi16(window[place]);
+        const __m128i diff = _mm_sub_epi16(_mm_max_epi16(f, p), _mm_min_epi16(f, p));
+        low = _mm_add_epi32(low, _mm_unpacklo_epi16(diff, zero));
+        high = _mm_add_epi32(high, _mm_unpackhi_epi16(diff, zero));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), high);
+}
+
+/* Groups g and g + 1 at once, which lie side by side for every feature, on processors with AVX2. */
+__attribute__((target("avx2"))) void GroupPairDistances(const ChildMatrix& matrix, const int16_t* window,
+                                                        int g, uint32_t* out)
+{
+    const size_t step = static_cast<size_t>(matrix.groups) * 8;
+    const int16_t* values = matrix.values.data() + g * 8;
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i low = zero, high = zero;
+    for (const int place : matrix.places) {
+        const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values));
+        values += step;
+        const __m256i p = _mm256_set1_epi16(window[place]);
+        const __m256i diff = _mm256_sub_epi16(_mm256_max_epi16(f, p), _mm256_min_epi16(f, p));
+        low = _mm256_add_epi32(low, _mm256_unpacklo_epi16(diff, zero));
+        high = _mm256_add_epi32(high, _mm256_unpackhi_epi16(diff, zero));
+    }
+    // Each half holds four children of one group: children 0-3 of g and of g + 1 in low, 4-7 in high.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(low, high, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(low, high, 0x31));
+}
+
+#else
+
+void GroupDistances(const ChildMatrix& matrix, const int16_t* window, int g, uint32_t* out)
+{
+    for (int j = 0; j < 8; j++) {
+        uint32_t sum = 0;
+        for (size_t i = 0; i < matrix.places.size(); i++)
+            sum += static_cast<uint32_t>(
+                std::abs(matrix.values[(i * matrix.groups + g) * 8 + j] - window[matrix.places[i]]));
+        out[j] = sum;
+    }
+}
+
+#endif
+
+} // namespace
+
+void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int cols, uint32_t* d)
+{
     const int stride = cols + 1;
     const int groups = matrix.groups;
-    const int* place = matrix.places.data();
+#if defined(__SSE2__) && defined(__x86_64__)
+    const bool pairs = SearchUsesAvx2();
+#endif
     for (int k = 0; k < 4; k++) {
         const int16_t* window = extraction + (k >> 1) * stride + (k & 1);
-        for (int g = 0; g < groups; g++) {
-            uint32_t* out = d + (k * groups + g) * 8;
+        int g = 0;
 #if defined(__SSE2__) && defined(__x86_64__)
-            // Each 32-bit lane takes at most CV_AM_MATRIX_VALUES distances below 2^16.
-            const __m128i zero = _mm_setzero_si128();
-            __m128i low = zero, high = zero;
-            for (int i = 0; i < n; i++) {
-                const __m128i f =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(&matrix.values[(i * groups + g) * 8]));
-                const __m128i p = _mm_set1_epi16(window[place[i]]);
-                const __m128i diff = _mm_sub_epi16(_mm_max_epi16(f, p), _mm_min_epi16(f, p));
-                low = _mm_add_epi32(low, _mm_unpacklo_epi16(diff, zero));
-                high = _mm_add_epi32(high, _mm_unpackhi_epi16(diff, zero));
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), high);
-#else
-            for (int j = 0; j < 8; j++) {
-                uint32_t sum = 0;
-                for (int i = 0; i < n; i++)
-                    sum += static_cast<uint32_t>(
-                        std::abs(matrix.values[(i * groups + g) * 8 + j] - window[place[i]]));
-                out[j] = sum;
-            }
+        if (pairs)
+            for (; g + 2 <= groups; g += 2)
+                GroupPairDistances(matrix, window, g, d + (k * groups + g) * 8);
 #endif
-        }
+        for (; g < groups; g++)
+            GroupDistances(matrix, window, g, d + (k * groups + g) * 8);
     }
 }

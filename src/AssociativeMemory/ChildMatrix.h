@@ -29,5 +29,5 @@ void FillChildMatrix(ChildMatrix& matrix, int cols, int rows);
 
 /* d[k groups 8 + c] = sum over the features (q, r) of child c of |feature - extraction[(r + k / 2)
    (cols + 1) + q + k % 2]|: each child's distances to the four cols x rows windows of a (cols + 1) x
-   (rows + 1) extraction, for cols x rows <= CV_AM_MATRIX_VALUES. Vectorised where the machine allows. */
-void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int cols, int rows, uint32_t* d);
+   (rows + 1) extraction, for the grid the matrix was filled with. Vectorised where the machine allows. */
+void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int cols, uint32_t* d);

@@ -68,7 +68,7 @@ struct CvAMContext
     CvRect* scanRects;  /* levels + 1 entries: size scanned for a child of a level-L base, margins in x, y */
     CvRect* childRects; /* levels entries: where a new child of a level-L base is trained, area-relative */
     int16_t* scratch;   /* feature work space of (gridWidth(levels) + 1) x (gridHeight(levels) + 1) values
-                           and 8 more, zero at first */
+                           and 16 more, zero at first */
     int32_t scanStepX;  /* window step of the current scan scale in pixels */
     int32_t scanStepY;  /* window step of the current scan scale in pixels */
     int32_t mergeRadius2; /* squared distance within which recognised windows merge at the current scale */

@@ -132,7 +132,7 @@ CvAMBase* NearestInMatrix(CvAMBase* base, CvSize g, const int16_t* scratch, uint
     if (matrix.lastVacated)
         base->freeSlot = matrix.lastVacated;
 
-    MatrixDistances(matrix, scratch, g.width, g.height, matrix.distances.data());
+    MatrixDistances(matrix, scratch, g.width, matrix.distances.data());
     const int planeSize = matrix.groups * 8;
     CvAMBase* found = NULL;
     for (size_t c = 0; c < matrix.children.size(); c++) {

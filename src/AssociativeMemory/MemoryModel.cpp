@@ -187,9 +187,9 @@ void CvAssociativeMemory::Create(int width, int height, int16_t levels)
     height = context.height;
 
     // The extraction of a search, (g + 1) x (g + 1) for the deepest grid, is read in whole vectors that may
-    // reach 8 values beyond it; those are defined from the start.
+    // reach 16 values beyond it; those are defined from the start.
     const CvSize deepest = context.GetGridSize(context.levels);
-    const size_t scratchValues = static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) + 8;
+    const size_t scratchValues = static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) + 16;
     context.scratch = static_cast<int16_t*>(cvAlloc(sizeof(int16_t) * scratchValues));
     std::memset(context.scratch, 0, sizeof(int16_t) * scratchValues);
     context.levelSpans = static_cast<CvSize*>(cvAlloc(sizeof(CvSize) * (context.levels + 1)));

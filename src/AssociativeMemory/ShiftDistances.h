@@ -8,15 +8,19 @@
 
 #include <cstdint>
 
+/* Whether the search runs vectors of 16 (the processor has AVX2); LANESCOPE_NO_AVX2 set to anything in the
+   environment keeps it to vectors of 8. */
+bool SearchUsesAvx2();
+
 /* The length of a cols x rows grid's search layout: rows of cols + 1 values, rounded up to whole vectors
-   of 8. */
+   of 16. */
 int SearchLayoutSize(int cols, int rows);
 
 /* Lays out cols x rows features for the search: feature (q, r) at r (cols + 1) + q, zero elsewhere. */
 void LayOutForSearch(const int16_t* features, int cols, int rows, int16_t* layout);
 
 /* The four child-sized windows of a (cols + 1) x (rows + 1) extraction, one cell apart: window k starts at
-   column k % 2 and row k / 2. The extraction must stay readable for 8 values beyond its end. */
+   column k % 2 and row k / 2. The extraction must stay readable for 16 values beyond its end. */
 struct ShiftWindows
 {
     const int16_t* extraction;

@@ -53,7 +53,7 @@ TEST(FeatureKernels, SearchLayoutPutsTheFeaturesOnTheStrideOfTheExtraction)
     const std::vector<int16_t> features{1, 2, 3, 4, 5, 6};
     std::vector<int16_t> layout(static_cast<size_t>(SearchLayoutSize(3, 2)), 9);
     LayOutForSearch(features.data(), 3, 2, layout.data());
-    EXPECT_EQ(layout, (std::vector<int16_t>{1, 2, 3, 0, 4, 5, 6, 0}));
+    EXPECT_EQ(layout, (std::vector<int16_t>{1, 2, 3, 0, 4, 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(FeatureKernels, ShiftDistancesEqualThePlainSumsOverTheExtraction)
@@ -62,7 +62,7 @@ TEST(FeatureKernels, ShiftDistancesEqualThePlainSumsOverTheExtraction)
     // The grids of every level of the default memory, a tall one, and sizes around the vector width.
     for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {7, 7}, {15, 15}, {3, 38}, {8, 2}, {9, 5}, {17, 3}}) {
         // The values beyond the extraction, which the search may read, are random too.
-        std::vector<int16_t> extraction(static_cast<size_t>((cols + 1) * (rows + 1) + 8));
+        std::vector<int16_t> extraction(static_cast<size_t>((cols + 1) * (rows + 1) + 16));
         std::vector<int16_t> features(static_cast<size_t>(cols * rows));
         // The extremes of int16, which a memory file may hold, in every lane.
         for (int16_t& v : extraction)
@@ -115,7 +115,7 @@ TEST(FeatureKernels, MatrixDistancesEqualThePlainSumsOfEachChild)
                 matrix.children.push_back(&bases.back());
             }
             FillChildMatrix(matrix, cols, rows);
-            MatrixDistances(matrix, extraction.data(), cols, rows, matrix.distances.data());
+            MatrixDistances(matrix, extraction.data(), cols, matrix.distances.data());
             for (int c = 0; c < m; c++)
                 for (int k = 0; k < 4; k++) {
                     uint32_t plain = 0;
