@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -136,13 +137,19 @@ TEST(FeatureKernels, MatrixDistancesEqualThePlainSumsOfEachChild)
 TEST(FeatureKernels, FastExtractionEqualsThePlainArithmetic)
 {
     // Random integral values of the whole 32-bit range give cell sums of every sign and size, including
-    // the wrapped sums of frames too large for a 32-bit integral image; small values give many ties.
+    // the wrapped sums of frames too large for a 32-bit integral image; small values give many ties; the
+    // integral image of random pixels (range -2) gives the sums of real frames.
     cv::RNG rng(5);
-    for (int range : {0, 3, 1 << 20, -1}) {
+    for (int range : {0, 3, 1 << 20, -1, -2}) {
         cv::Mat integral(40, 50, CV_32SC1);
         for (int r = 0; r < integral.rows; r++)
             for (int c = 0; c < integral.cols; c++)
                 integral.at<int>(r, c) = range < 0 ? static_cast<int>(rng.next()) : rng.uniform(0, range + 1);
+        if (range == -2) {
+            cv::Mat pixels(39, 49, CV_8UC1);
+            rng.fill(pixels, cv::RNG::UNIFORM, 0, 256);
+            cv::integral(pixels, integral, CV_32S);
+        }
         const CvMat header = cvMat(integral);
         for (int cols : {1, 3, 4, 5, 8, 11}) {
             const int rows = 3;
