@@ -36,6 +36,9 @@ inline void CellRow(const CvMat* integral, int r0, int r1, int c0, int cw, int c
 /* (a x b) / c truncated, exact for every 64-bit a and c with a <= c and b < 2^31. */
 inline uint64_t MulDiv(uint64_t a, uint64_t b, uint64_t c)
 {
+    // The usual case, a product within 64 bits, takes one ordinary division.
+    if (a <= std::numeric_limits<uint64_t>::max() / b)
+        return a * b / c;
 #if defined(__SIZEOF_INT128__)
     __extension__ typedef unsigned __int128 Wide;
     return static_cast<uint64_t>(static_cast<Wide>(a) * b / c);

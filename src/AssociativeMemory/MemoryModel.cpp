@@ -33,9 +33,10 @@ CvSeq* CreateList(CvMemStorage* storage, int elemSize)
 CvSize CvAMContext::GetGridSize(int16_t level) const
 {
     const int lc = std::min<int>(level, maxLevels);
-    const int div = 2 << (maxLevels - lc);       // 2^(maxLevels - Lc + 1)
+    // The aligned sizes are positive: halving them maxLevels - Lc + 1 times divides by 2^(maxLevels - Lc + 1).
+    const int halvings = maxLevels - lc + 1;
     const int off = lc == 0 ? 0 : 1 << (lc - 1); // border cells lost at this level
-    return cvSize(alignedWidth / div - (off + 1), alignedHeight / div - (off + 1));
+    return cvSize((alignedWidth >> halvings) - (off + 1), (alignedHeight >> halvings) - (off + 1));
 }
 
 bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevels)
