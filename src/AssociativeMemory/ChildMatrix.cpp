@@ -70,6 +70,30 @@ __attribute__((target("avx2"))) void GroupPairDistances(const ChildMatrix& matri
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(low, high, 0x31));
 }
 
+/* Group g in two windows at once, on processors with AVX2: the lower half of each vector for window a, the
+   upper for window b. */
+__attribute__((target("avx2"))) void GroupDistancesInTwoWindows(const ChildMatrix& matrix, const int16_t* a,
+                                                                const int16_t* b, int g, uint32_t* outA,
+                                                                uint32_t* outB)
+{
+    const size_t step = static_cast<size_t>(matrix.groups) * 8;
+    const int16_t* values = matrix.values.data() + g * 8;
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i low = zero, high = zero;
+    for (const int place : matrix.places) {
+        const __m256i f =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
+        values += step;
+        const __m256i p = _mm256_set_m128i(_mm_set1_epi16(b[place]), _mm_set1_epi16(a[place]));
+        const __m256i diff = _mm256_sub_epi16(_mm256_max_epi16(f, p), _mm256_min_epi16(f, p));
+        low = _mm256_add_epi32(low, _mm256_unpacklo_epi16(diff, zero));
+        high = _mm256_add_epi32(high, _mm256_unpackhi_epi16(diff, zero));
+    }
+    // Children 0-3 in low, 4-7 in high, window a in the lower halves.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(outA), _mm256_permute2x128_si256(low, high, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(outB), _mm256_permute2x128_si256(low, high, 0x31));
+}
+
 #else
 
 void GroupDistances(const ChildMatrix& matrix, const int16_t* window, int g, uint32_t* out)
@@ -91,18 +115,22 @@ void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int c
 {
     const int stride = cols + 1;
     const int groups = matrix.groups;
+    auto window = [&](int k) { return extraction + (k >> 1) * stride + (k & 1); };
+    auto out = [&](int k, int g) { return d + (k * groups + g) * 8; };
+    int g = 0;
 #if defined(__SSE2__) && defined(__x86_64__)
-    const bool pairs = SearchUsesAvx2();
-#endif
-    for (int k = 0; k < 4; k++) {
-        const int16_t* window = extraction + (k >> 1) * stride + (k & 1);
-        int g = 0;
-#if defined(__SSE2__) && defined(__x86_64__)
-        if (pairs)
-            for (; g + 2 <= groups; g += 2)
-                GroupPairDistances(matrix, window, g, d + (k * groups + g) * 8);
-#endif
-        for (; g < groups; g++)
-            GroupDistances(matrix, window, g, d + (k * groups + g) * 8);
+    // With AVX2, two groups at a time, and a last odd group in two windows at a time.
+    if (SearchUsesAvx2()) {
+        for (int k = 0; k < 4; k++)
+            for (g = 0; g + 2 <= groups; g += 2)
+                GroupPairDistances(matrix, window(k), g, out(k, g));
+        if (g < groups)
+            for (int k = 0; k < 4; k += 2)
+                GroupDistancesInTwoWindows(matrix, window(k), window(k + 1), g, out(k, g), out(k + 1, g));
+        return;
     }
+#endif
+    for (int k = 0; k < 4; k++)
+        for (g = 0; g < groups; g++)
+            GroupDistances(matrix, window(k), g, out(k, g));
 }
