@@ -192,6 +192,23 @@ void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int
     // the vector spans cols + 1 by rows + 1 cells, the top-left one at (x, y)
     const int cw = area.width / (cols + 1);
     const int ch = area.height / (rows + 1);
+    const int cells = cols + 1;
+    // A small grid, as every search's is, has all its bands summed first and all its contrasts formed in
+    // one pass over them: feature (i, j) compares the cell at j cells + i with the one cells + 1 later. The
+    // pass also forms one value after each row, which is dropped, and runs to a whole vector of 4.
+    const int smallCells = 32;
+    if (cells <= smallCells && rows < smallCells) {
+        int32_t sums[(smallCells + 1) * smallCells + 4];
+        int16_t contrasts[smallCells * smallCells + 4];
+        for (int j = 0; j <= rows; j++)
+            CellRow(integral, area.y + j * ch, area.y + (j + 1) * ch, area.x, cw, cells, sums + j * cells);
+        const int n = (rows * cells + 3) & ~3;
+        std::fill(sums + (rows + 1) * cells, sums + n + cells + 1, 0);
+        ContrastRow(sums, sums + cells + 1, n, contrasts);
+        for (int j = 0; j < rows; j++)
+            std::copy(contrasts + j * cells, contrasts + j * cells + cols, out + j * cols);
+        return;
+    }
     // Each band of cells is summed once and compared with the next band, in strips of columns that fit
     // two small row buffers.
     const int strip = 128;

@@ -141,17 +141,18 @@ TEST(FeatureKernels, FastExtractionEqualsThePlainArithmetic)
     // integral image of random pixels (range -2) gives the sums of real frames.
     cv::RNG rng(5);
     for (int range : {0, 3, 1 << 20, -1, -2}) {
-        cv::Mat integral(40, 50, CV_32SC1);
+        cv::Mat integral(40, 200, CV_32SC1);
         for (int r = 0; r < integral.rows; r++)
             for (int c = 0; c < integral.cols; c++)
                 integral.at<int>(r, c) = range < 0 ? static_cast<int>(rng.next()) : rng.uniform(0, range + 1);
         if (range == -2) {
-            cv::Mat pixels(39, 49, CV_8UC1);
+            cv::Mat pixels(39, 199, CV_8UC1);
             rng.fill(pixels, cv::RNG::UNIFORM, 0, 256);
             cv::integral(pixels, integral, CV_32S);
         }
         const CvMat header = cvMat(integral);
-        for (int cols : {1, 3, 4, 5, 8, 11}) {
+        // Grids of every search, and one wider than a search ever makes.
+        for (int cols : {1, 3, 4, 5, 8, 11, 40}) {
             const int rows = 3;
             const CvRect area = cvRect(2, 1, 4 * (cols + 1), 9 * (rows + 1));
             std::vector<int16_t> out(static_cast<size_t>(cols * rows));
