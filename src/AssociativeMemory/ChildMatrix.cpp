@@ -9,6 +9,12 @@
 #include <immintrin.h>
 #endif
 
+int MatrixGridValues()
+{
+    static const int values = SearchUsesAvx2() ? 64 : 16;
+    return values;
+}
+
 void FillChildMatrix(ChildMatrix& matrix, int cols, int rows)
 {
     const int n = cols * rows;
@@ -29,8 +35,7 @@ namespace {
 
 #if defined(__SSE2__) && defined(__x86_64__)
 
-/* The distances of group g in window, into out. Each 32-bit lane takes at most CV_AM_MATRIX_VALUES
-   distances below 2^16. */
+/* The distances of group g in window, into out. */
 void GroupDistances(const ChildMatrix& matrix, const int16_t* window, int g, uint32_t* out)
 {
     const size_t step = static_cast<size_t>(matrix.groups) * 8;

@@ -1,6 +1,6 @@
 #pragma once
-// The child search of a base whose children have tiny grids, as level-1 bases have: each child holds only a
-// few values, so comparing them one child at a time costs more in set-up than in arithmetic. Their features
+// The child search of a base whose children have small grids, as level-1 bases have: each child holds only
+// a few values, so comparing them one child at a time costs more in set-up than in arithmetic. Their features
 // are instead kept side by side, 8 children to a vector, and all children are compared with the four
 // shifted windows at once.
 
@@ -21,13 +21,16 @@ struct ChildMatrix
     std::vector<int> places;         /* where feature i faces the extraction in window 0 */
 };
 
-/* The grids whose children are searched as a matrix: at most this many values. */
-const int CV_AM_MATRIX_VALUES = 16;
+/* The largest grid, in values, whose children are searched as a matrix: with vectors of 16 the matrix pays
+   already for the 7 x 7 grids of level 2, with vectors of 8 only for tiny grids. Each 32-bit lane of a sum
+   then takes at most 64 distances below 2^16. */
+int MatrixGridValues();
 
 /* Fills matrix from the features of the children (cols x rows values each). */
 void FillChildMatrix(ChildMatrix& matrix, int cols, int rows);
 
 /* d[k groups 8 + c] = sum over the features (q, r) of child c of |feature - extraction[(r + k / 2)
    (cols + 1) + q + k % 2]|: each child's distances to the four cols x rows windows of a (cols + 1) x
-   (rows + 1) extraction, for the grid the matrix was filled with. Vectorised where the machine allows. */
+   (rows + 1) extraction, for the grid the matrix was filled with (at most MatrixGridValues() values).
+   Vectorised where the machine allows. */
 void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int cols, uint32_t* d);

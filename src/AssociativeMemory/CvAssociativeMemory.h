@@ -104,7 +104,7 @@ struct CvAMBase : CvAMBaseHeader
     int16_t* searchFeatures; /* the features laid out for the child search, in features' block */
     CvSeq* children;         /* CvAMBase* elements in storage; an entry may be NULL (a vacated slot) */
     CvAMBase** freeSlot;     /* a NULL entry of children found by the last search, reused by the next child */
-    ChildMatrix* matrix;     /* the children side by side when their grids are tiny, or NULL */
+    ChildMatrix* matrix;     /* the children side by side when their grids are small, or NULL */
     int16_t level;           /* 0 for the root, parent's level + 1 otherwise */
 
     /* Makes an empty level-0 base of the context and counts it in baseCount. */

@@ -155,7 +155,7 @@ CvAMBase* NearestInMatrix(CvAMBase* base, CvSize g, const int16_t* scratch, uint
 
 CvAMBase* NearestChild(CvAMBase* base, CvSize g, const int16_t* scratch, uint64_t* bestDist, int* bestShift)
 {
-    if (g.width * g.height <= CV_AM_MATRIX_VALUES)
+    if (g.width * g.height <= MatrixGridValues())
         return NearestInMatrix(base, g, scratch, bestDist, bestShift);
     // Every child of this base has the grid g, so all are compared with the same four windows.
     const ShiftWindows windows = FindShiftWindows(scratch, g.width, g.height);

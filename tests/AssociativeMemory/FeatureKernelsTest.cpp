@@ -99,7 +99,7 @@ TEST(FeatureKernels, MatrixDistancesEqualThePlainSumsOfEachChild)
 {
     cv::RNG rng(23);
     CvAMContext context{};
-    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {2, 5}}) {
+    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {2, 5}, {7, 7}, {8, 8}}) {
         for (int m : {1, 8, 9, 34}) {
             std::vector<int16_t> extraction(static_cast<size_t>((cols + 1) * (rows + 1)));
             for (int16_t& v : extraction)
