@@ -42,6 +42,7 @@ void GroupDistances(const ChildMatrix& matrix, const int16_t* window, int g, uin
     const int16_t* values = matrix.values.data() + g * 8;
     const __m128i zero = _mm_setzero_si128();
     __m128i low = zero, high = zero;
+#pragma GCC unroll 4
     for (const int place : matrix.places) {
         const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values));
         values += step;
@@ -62,6 +63,7 @@ __attribute__((target("avx2"))) void GroupPairDistances(const ChildMatrix& matri
     const int16_t* values = matrix.values.data() + g * 8;
     const __m256i zero = _mm256_setzero_si256();
     __m256i low = zero, high = zero;
+#pragma GCC unroll 4
     for (const int place : matrix.places) {
         const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values));
         values += step;
@@ -85,6 +87,7 @@ __attribute__((target("avx2"))) void GroupDistancesInTwoWindows(const ChildMatri
     const int16_t* values = matrix.values.data() + g * 8;
     const __m256i zero = _mm256_setzero_si256();
     __m256i low = zero, high = zero;
+#pragma GCC unroll 4
     for (const int place : matrix.places) {
         const __m256i f =
             _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
