@@ -142,3 +142,72 @@ void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int c
         for (g = 0; g < groups; g++)
             GroupDistances(matrix, window(k), g, out(k, g));
 }
+
+namespace {
+
+/* FirstNearest one child at a time. */
+int FirstNearestPlain(const uint32_t* d, int groups, int count, uint32_t* distance, int* shift)
+{
+    const int plane = groups * 8;
+    int found = -1;
+    for (int c = 0; c < count; c++) {
+        int k0 = 0;
+        for (int k = 1; k < 4; k++)
+            if (d[k * plane + c] < d[k0 * plane + c])
+                k0 = k;
+        if (found < 0 || d[k0 * plane + c] < *distance) {
+            found = c;
+            *distance = d[k0 * plane + c];
+            *shift = k0;
+        }
+    }
+    return found;
+}
+
+#if defined(__SSE2__) && defined(__x86_64__)
+
+/* The least distance of all first, 8 children at a time; then the first child and window that give it. */
+__attribute__((target("avx2"))) int FirstNearest8(const uint32_t* d, int groups, int count,
+                                                  uint32_t* distance, int* shift)
+{
+    const int plane = groups * 8;
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256i least = _mm256_set1_epi32(-1);
+    for (int g = 0; g < groups; g++) {
+        const uint32_t* at = d + g * 8;
+        __m256i m = _mm256_min_epu32(
+            _mm256_min_epu32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + plane))),
+            _mm256_min_epu32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 2 * plane)),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 3 * plane))));
+        // Lanes past the last child take no part.
+        const __m256i absent = _mm256_cmpgt_epi32(_mm256_set1_epi32(8 * g + 1),
+                                                  _mm256_sub_epi32(_mm256_set1_epi32(count), lane));
+        least = _mm256_min_epu32(least, _mm256_or_si256(m, absent));
+    }
+    __m128i m = _mm_min_epu32(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
+    m = _mm_min_epu32(m, _mm_shuffle_epi32(m, 0x4E));
+    m = _mm_min_epu32(m, _mm_shuffle_epi32(m, 0xB1));
+    const uint32_t value = static_cast<uint32_t>(_mm_cvtsi128_si32(m));
+    for (int c = 0; c < count; c++)
+        for (int k = 0; k < 4; k++)
+            if (d[k * plane + c] == value) {
+                *distance = value;
+                *shift = k;
+                return c;
+            }
+    return -1;
+}
+
+#endif
+
+} // namespace
+
+int FirstNearest(const uint32_t* d, int groups, int count, uint32_t* distance, int* shift)
+{
+#if defined(__SSE2__) && defined(__x86_64__)
+    if (SearchUsesAvx2())
+        return FirstNearest8(d, groups, count, distance, shift);
+#endif
+    return FirstNearestPlain(d, groups, count, distance, shift);
+}

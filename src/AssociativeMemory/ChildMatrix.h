@@ -34,3 +34,8 @@ void FillChildMatrix(ChildMatrix& matrix, int cols, int rows);
    (rows + 1) extraction, for the grid the matrix was filled with (at most MatrixGridValues() values).
    Vectorised where the machine allows. */
 void MatrixDistances(const ChildMatrix& matrix, const int16_t* extraction, int cols, uint32_t* d);
+
+/* The first of count children whose least distance (over the four windows, in d as MatrixDistances lays
+   it out for groups groups) is the least of all, with that distance and the first window giving it; -1
+   when count is 0. Vectorised where the machine allows. */
+int FirstNearest(const uint32_t* d, int groups, int count, uint32_t* distance, int* shift);

@@ -136,21 +136,15 @@ CvAMBase* NearestInMatrix(CvAMBase* base, CvSize g, const int16_t* scratch, uint
         base->freeSlot = matrix.lastVacated;
 
     MatrixDistances(matrix, scratch, g.width, matrix.distances.data());
-    const int planeSize = matrix.groups * 8;
-    CvAMBase* found = NULL;
-    for (size_t c = 0; c < matrix.children.size(); c++) {
-        const uint32_t* d = &matrix.distances[c];
-        int shift = 0;
-        for (int k = 1; k < 4; k++)
-            if (d[k * planeSize] < d[shift * planeSize])
-                shift = k;
-        if (d[shift * planeSize] < *bestDist) {
-            found = matrix.children[c];
-            *bestDist = d[shift * planeSize];
-            *bestShift = shift;
-        }
-    }
-    return found;
+    uint32_t distance = 0;
+    int shift = 0;
+    const int c = FirstNearest(matrix.distances.data(), matrix.groups,
+                               static_cast<int>(matrix.children.size()), &distance, &shift);
+    if (c < 0 || distance >= *bestDist)
+        return NULL;
+    *bestDist = distance;
+    *bestShift = shift;
+    return matrix.children[static_cast<size_t>(c)];
 }
 
 CvAMBase* NearestChild(CvAMBase* base, CvSize g, const int16_t* scratch, uint64_t* bestDist, int* bestShift)

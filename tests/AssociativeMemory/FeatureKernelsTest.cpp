@@ -134,6 +134,35 @@ TEST(FeatureKernels, MatrixDistancesEqualThePlainSumsOfEachChild)
     }
 }
 
+TEST(FeatureKernels, FirstNearestIsTheFirstChildAndWindowOfTheLeastDistance)
+{
+    cv::RNG rng(29);
+    // Few distinct distances give many ties; the lanes past the last child hold the least values of all.
+    for (int count : {1, 5, 8, 9, 34}) {
+        const int groups = (count + 7) / 8;
+        for (int trial = 0; trial < 50; trial++) {
+            std::vector<uint32_t> d(static_cast<size_t>(4 * groups * 8), 0);
+            for (int k = 0; k < 4; k++)
+                for (int c = 0; c < count; c++)
+                    d[static_cast<size_t>(k * groups * 8 + c)] = static_cast<uint32_t>(rng.uniform(1, 5));
+            int child = -1, shift = 0;
+            uint32_t least = UINT32_MAX;
+            for (int c = 0; c < count; c++)
+                for (int k = 0; k < 4; k++)
+                    if (d[static_cast<size_t>(k * groups * 8 + c)] < least) {
+                        least = d[static_cast<size_t>(k * groups * 8 + c)];
+                        child = c;
+                        shift = k;
+                    }
+            uint32_t distance = 0;
+            int foundShift = -1;
+            EXPECT_EQ(FirstNearest(d.data(), groups, count, &distance, &foundShift), child) << count;
+            EXPECT_EQ(distance, least);
+            EXPECT_EQ(foundShift, shift);
+        }
+    }
+}
+
 TEST(FeatureKernels, FastExtractionEqualsThePlainArithmetic)
 {
     // Random integral values of the whole 32-bit range give cell sums of every sign and size, including
