@@ -12,6 +12,10 @@
 #include <limits>
 #include <utility>
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 /* Sums of count adjacent cells of width cw in one band of rows [r0, r1), the first at column c0. Sums of
@@ -31,6 +35,21 @@ inline void CellRow(const CvMat* integral, int r0, int r1, int c0, int cw, int c
         out[k] = static_cast<int32_t>(right - left);
         left = right;
     }
+}
+
+/* Copies a row of n values to out, which has room for room values, in whole vectors where they fit the
+   room; what they write past the row's end belongs to later rows, copied afterwards. A library call per row
+   would cost more than these few values. */
+inline void CopyRow(const int16_t* row, int n, int16_t* out, int room)
+{
+    int q = 0;
+#if defined(__SSE2__) && defined(__x86_64__)
+    for (; q < n && q + 8 <= room; q += 8)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + q),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + q)));
+#endif
+    for (; q < n; q++)
+        out[q] = row[q];
 }
 
 /* (a x b) / c truncated, exact for every 64-bit a and c with a <= c and b < 2^31. */
@@ -200,7 +219,7 @@ void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int
         std::fill(sums + (rows + 1) * cells, sums + n + cells + 1, 0);
         ContrastRow(sums, sums + cells + 1, n, contrasts);
         for (int j = 0; j < rows; j++)
-            std::copy(contrasts + j * cells, contrasts + j * cells + cols, out + j * cols);
+            CopyRow(contrasts + j * cells, cols, out + j * cols, (rows - j) * cols);
         return;
     }
     // Each band of cells is summed once and compared with the next band, in strips of columns that fit
