@@ -55,26 +55,38 @@ void GroupDistances(const ChildMatrix& matrix, const int16_t* window, int g, uin
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), high);
 }
 
+/* Adds the distances of 16 children's values f to the window values p, widened to 32 bits: lanes 0-3 and
+   8-11 of the 16 into low, 4-7 and 12-15 into high. */
+__attribute__((target("avx2"))) inline void AddDistances16(__m256i f, __m256i p, __m256i* low, __m256i* high)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i diff = _mm256_sub_epi16(_mm256_max_epi16(f, p), _mm256_min_epi16(f, p));
+    *low = _mm256_add_epi32(*low, _mm256_unpacklo_epi16(diff, zero));
+    *high = _mm256_add_epi32(*high, _mm256_unpackhi_epi16(diff, zero));
+}
+
+/* Stores the sums of AddDistances16 in children order: the lower 8 to lower, the upper 8 to upper. */
+__attribute__((target("avx2"))) inline void StoreDistances16(__m256i low, __m256i high, uint32_t* lower,
+                                                             uint32_t* upper)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lower), _mm256_permute2x128_si256(low, high, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(upper), _mm256_permute2x128_si256(low, high, 0x31));
+}
+
 /* Groups g and g + 1 at once, which lie side by side for every feature, on processors with AVX2. */
 __attribute__((target("avx2"))) void GroupPairDistances(const ChildMatrix& matrix, const int16_t* window,
                                                         int g, uint32_t* out)
 {
     const size_t step = static_cast<size_t>(matrix.groups) * 8;
     const int16_t* values = matrix.values.data() + g * 8;
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i low = zero, high = zero;
+    __m256i low = _mm256_setzero_si256(), high = low;
 #pragma GCC unroll 4
     for (const int place : matrix.places) {
-        const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values));
+        AddDistances16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(values)),
+                       _mm256_set1_epi16(window[place]), &low, &high);
         values += step;
-        const __m256i p = _mm256_set1_epi16(window[place]);
-        const __m256i diff = _mm256_sub_epi16(_mm256_max_epi16(f, p), _mm256_min_epi16(f, p));
-        low = _mm256_add_epi32(low, _mm256_unpacklo_epi16(diff, zero));
-        high = _mm256_add_epi32(high, _mm256_unpackhi_epi16(diff, zero));
     }
-    // Each half holds four children of one group: children 0-3 of g and of g + 1 in low, 4-7 in high.
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(low, high, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(low, high, 0x31));
+    StoreDistances16(low, high, out, out + 8);
 }
 
 /* Group g in two windows at once, on processors with AVX2: the lower half of each vector for window a, the
@@ -85,21 +97,14 @@ __attribute__((target("avx2"))) void GroupDistancesInTwoWindows(const ChildMatri
 {
     const size_t step = static_cast<size_t>(matrix.groups) * 8;
     const int16_t* values = matrix.values.data() + g * 8;
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i low = zero, high = zero;
+    __m256i low = _mm256_setzero_si256(), high = low;
 #pragma GCC unroll 4
     for (const int place : matrix.places) {
-        const __m256i f =
-            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
+        AddDistances16(_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values))),
+                       _mm256_set_m128i(_mm_set1_epi16(b[place]), _mm_set1_epi16(a[place])), &low, &high);
         values += step;
-        const __m256i p = _mm256_set_m128i(_mm_set1_epi16(b[place]), _mm_set1_epi16(a[place]));
-        const __m256i diff = _mm256_sub_epi16(_mm256_max_epi16(f, p), _mm256_min_epi16(f, p));
-        low = _mm256_add_epi32(low, _mm256_unpacklo_epi16(diff, zero));
-        high = _mm256_add_epi32(high, _mm256_unpackhi_epi16(diff, zero));
     }
-    // Children 0-3 in low, 4-7 in high, window a in the lower halves.
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(outA), _mm256_permute2x128_si256(low, high, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(outB), _mm256_permute2x128_si256(low, high, 0x31));
+    StoreDistances16(low, high, outA, outB);
 }
 
 #else
