@@ -73,8 +73,7 @@ __attribute__((target("avx2"))) int ContrastVectors8(const int32_t* a, const int
 
 void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
 {
-    static const bool avx2 = SearchUsesAvx2();
-    const int done = avx2 ? ContrastVectors8(a, b, n, out) : 0;
+    const int done = SearchUsesAvx2() ? ContrastVectors8(a, b, n, out) : 0;
     a += done;
     b += done;
     out += done;

@@ -12,10 +12,6 @@ namespace {
 /* Values are summed in chunks of this many, after each of which the search may give up. */
 const int chunkValues = 32;
 
-#if defined(__SSE2__) && defined(__x86_64__)
-const bool avx2 = SearchUsesAvx2();
-#endif
-
 /* Whether every window's whole distance reaches limit, given its sum so far over the layout: that sum
    holds at most the window's padding besides its distance so far, which can only grow. */
 bool Reached(const uint64_t sums[4], const uint64_t padding[4], uint64_t limit)
@@ -120,7 +116,9 @@ bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, ui
 bool SearchUsesAvx2()
 {
 #if defined(__SSE2__) && defined(__x86_64__)
-    static const bool uses = __builtin_cpu_supports("avx2") && !std::getenv("LANESCOPE_NO_AVX2");
+    // Asked once, on first use; the processor's features are read afresh for it.
+    static const bool uses =
+        (__builtin_cpu_init(), __builtin_cpu_supports("avx2")) && !std::getenv("LANESCOPE_NO_AVX2");
     return uses;
 #else
     return false;
@@ -158,7 +156,7 @@ bool ShiftDistances(const int16_t* layout, const ShiftWindows& windows, uint64_t
 {
     d[0] = d[1] = d[2] = d[3] = 0;
 #if defined(__SSE2__) && defined(__x86_64__)
-    if (!(avx2 ? LayoutSums16 : LayoutSums)(layout, windows, limit, d))
+    if (!(SearchUsesAvx2() ? LayoutSums16 : LayoutSums)(layout, windows, limit, d))
         return false;
 #else
     if (!LayoutSums(layout, windows, limit, d))
