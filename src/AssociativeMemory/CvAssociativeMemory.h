@@ -53,6 +53,8 @@ struct CvAMBaseHeader
 static_assert(sizeof(CvAMBaseHeader) == 28, "the base header is a 28-byte block");
 static_assert(offsetof(CvAMBaseHeader, data) == 24, "the base header has no gaps");
 
+class SearchAhead;
+
 /* Settings, per-level tables and statistics shared by every base of one memory. */
 struct CvAMContext
 {
@@ -83,6 +85,7 @@ struct CvAMContext
     uint64_t accessCount; /* number of successful Write and Read calls */
     uint8_t matched;      /* result of the last Read: 1 when every compared level matched */
     uint64_t treeChanges; /* bases made and deleted so far: a base's child matrix built before is stale */
+    SearchAhead* searchAhead; /* the root searches made ahead for the scan in progress, or NULL */
 
     /* Returns the feature grid (columns x rows) of a level; levels above maxLevels get its grid. */
     CvSize GetGridSize(int16_t level) const;

@@ -2,8 +2,10 @@
 #include "CvAssociativeMemory.h"
 
 #include "ChildMatrix.h"
+#include "ChildSearch.h"
 #include "ContrastKernel.h"
 #include "FeatureKernels.h"
+#include "SearchAhead.h"
 #include "SeqEntries.h"
 #include "ShiftDistances.h"
 
@@ -128,74 +130,57 @@ uint64_t RingThreshold(const CvAMContext* c, const CvMat* integral, CvRect area,
     return static_cast<uint64_t>(static_cast<double>(q) * 1.105);
 }
 
-/* The child of base nearest to one of the four child-sized windows of the extraction in scratch (grid g
-   plus a column and a row), with its distance and the window's shift; NULL when no child comes below
-   *bestDist. The last vacated entry of the children list becomes base->freeSlot. */
-/* The child of base nearest to one of the four windows, as NearestChild finds it, from the children side by
-   side. */
-CvAMBase* NearestInMatrix(CvAMBase* base, CvSize g, const int16_t* scratch, uint64_t* bestDist,
-                          int* bestShift)
+/* Whether base's children, of grid g, are searched side by side. */
+bool SearchesAsMatrix(CvSize g)
 {
-    if (!base->matrix)
-        base->matrix = new ChildMatrix;
-    ChildMatrix& matrix = *base->matrix;
-    if (matrix.treeChanges != base->context->treeChanges) {
-        matrix.treeChanges = base->context->treeChanges;
-        matrix.children.clear();
-        matrix.lastVacated = NULL;
-        ForEachEntry(base->children, [&](CvAMBase** entry) {
-            if (*entry)
-                matrix.children.push_back(*entry);
-            else
-                matrix.lastVacated = entry;
-        });
-        FillChildMatrix(matrix, g.width, g.height);
-    }
-    if (matrix.lastVacated)
-        base->freeSlot = matrix.lastVacated;
-
-    MatrixDistances(matrix, scratch, g.width, matrix.distances.data());
-    uint32_t distance = 0;
-    int shift = 0;
-    const int c = FirstNearest(matrix.distances.data(), matrix.groups,
-                               static_cast<int>(matrix.children.size()), &distance, &shift);
-    if (c < 0 || distance >= *bestDist)
-        return NULL;
-    *bestDist = distance;
-    *bestShift = shift;
-    return matrix.children[static_cast<size_t>(c)];
+    return g.width * g.height <= MatrixGridValues();
 }
 
-CvAMBase* NearestChild(CvAMBase* base, CvSize g, const int16_t* scratch, uint64_t* bestDist, int* bestShift)
+/* The child nearest to one of the four windows, from the children side by side in base's matrix, which
+   must be up to date; distances has room for the matrix's distances. */
+ChildChoice NearestInMatrix(const CvAMBase& base, CvSize g, const int16_t* scratch, uint32_t* distances)
 {
-    if (g.width * g.height <= MatrixGridValues())
-        return NearestInMatrix(base, g, scratch, bestDist, bestShift);
+    const ChildMatrix& matrix = *base.matrix;
+    ChildChoice choice = {NULL, 0, 0, matrix.lastVacated};
+    MatrixDistances(matrix, scratch, g.width, distances);
+    uint32_t distance = 0;
+    const int c = FirstNearest(distances, matrix.groups, static_cast<int>(matrix.children.size()), &distance,
+                               &choice.shift);
+    if (c >= 0) {
+        choice.child = matrix.children[static_cast<size_t>(c)];
+        choice.distance = distance;
+    }
+    return choice;
+}
+
+/* The child nearest to one of the four windows, comparing one child at a time. */
+ChildChoice NearestOneByOne(const CvAMBase& base, CvSize g, const int16_t* scratch)
+{
     // Every child of this base has the grid g, so all are compared with the same four windows.
     const ShiftWindows windows = FindShiftWindows(scratch, g.width, g.height);
-    CvAMBase* found = NULL;
-    ForEachEntry(base->children, [&](CvAMBase** entry) {
+    ChildChoice choice = {NULL, std::numeric_limits<uint64_t>::max(), 0, NULL};
+    ForEachEntry(base.children, [&](CvAMBase** entry) {
         CvAMBase* child = *entry;
         if (!child) {
-            base->freeSlot = entry;
+            choice.vacated = entry;
             return;
         }
         // A child whose four distances have all reached the best so far cannot be chosen: its sums stop
         // there.
         uint64_t d[4];
-        if (!ShiftDistances(child->searchFeatures, windows, *bestDist, d))
+        if (!ShiftDistances(child->searchFeatures, windows, choice.distance, d))
             return;
         int shift = 0;
         for (int k = 1; k < 4; k++)
             if (d[k] < d[shift])
                 shift = k;
-        if (d[shift] < *bestDist) {
-            found = child;
-            *bestDist = d[shift];
-            *bestShift = shift;
+        if (d[shift] < choice.distance) {
+            choice.child = child;
+            choice.distance = d[shift];
+            choice.shift = shift;
         }
     });
-
-    return found;
+    return choice;
 }
 
 } // namespace
@@ -246,6 +231,40 @@ uint64_t FeatureDistance(int cols, int rows, const int16_t* a, const int16_t* b)
     if (cols <= 0 || rows <= 0)
         return 0;
     return AbsDiffSum(a, b, cols * rows);
+}
+
+void RebuildChildMatrix(CvAMBase* base, CvSize g)
+{
+    if (!SearchesAsMatrix(g))
+        return;
+    if (!base->matrix)
+        base->matrix = new ChildMatrix;
+    ChildMatrix& matrix = *base->matrix;
+    matrix.treeChanges = base->context->treeChanges;
+    matrix.children.clear();
+    matrix.lastVacated = NULL;
+    ForEachEntry(base->children, [&](CvAMBase** entry) {
+        if (*entry)
+            matrix.children.push_back(*entry);
+        else
+            matrix.lastVacated = entry;
+    });
+    FillChildMatrix(matrix, g.width, g.height);
+}
+
+size_t ChildSearchRoom(const CvAMBase& base)
+{
+    return base.matrix ? base.matrix->distances.size() : 0;
+}
+
+ChildChoice ChooseChild(const CvAMBase& base, CvSize g, const CvMat* integral, CvRect area, int16_t* scratch,
+                        uint32_t* distances)
+{
+    // One column and one row more than a child's grid, so four child-sized windows fit, one cell apart.
+    ExtractFeatures(integral, area, g.width + 1, g.height + 1, scratch);
+    if (SearchesAsMatrix(g))
+        return NearestInMatrix(base, g, scratch, distances);
+    return NearestOneByOne(base, g, scratch);
 }
 
 CvAMBase* CvAMBase::CreateChild(const CvMat* integral, CvRect area, const int16_t* src,
@@ -305,25 +324,15 @@ bool CvAMBase::MatchChildren(const CvMat* integral, CvRect* area, CvAMBase** bes
     const CvRect s = c->scanRects[level];
     area->width = s.width;
     area->height = s.height;
-    // One column and one row more than a child's grid, so four child-sized windows fit, one cell apart.
-    ExtractFeatures(integral, *area, g.width + 1, g.height + 1, c->scratch);
-    area->x += s.x >> 1;
-    area->y += s.y >> 1;
-
-    uint64_t bestDist = std::numeric_limits<uint64_t>::max();
-    int bestShift = 0;
-    CvAMBase* found = NearestChild(this, g, c->scratch, &bestDist, &bestShift);
-    *best = found;
-    if (!found)
-        return false;
-    if (score)
-        *score = MatchScore(bestDist, found->threshold);
-    if (bestDist < found->threshold) {
-        if (bestShift & 1)
-            area->x += s.x;
-        if (bestShift & 2)
-            area->y += s.y;
-        return true;
+    ChildChoice choice;
+    if (!TakeSearchAhead(*c, this, *area, &choice)) {
+        PrepareChildSearch(this, g);
+        choice = ChooseChild(*this, g, integral, *area, c->scratch, matrix ? matrix->distances.data() : NULL);
     }
-    return false;
+    if (choice.vacated)
+        freeSlot = choice.vacated;
+    *best = choice.child;
+    if (choice.child && score)
+        *score = MatchScore(choice.distance, choice.child->threshold);
+    return FollowChoice(choice, s, area);
 }

@@ -155,6 +155,7 @@ CvAssociativeMemory::~CvAssociativeMemory()
 
 void CvAssociativeMemory::Release()
 {
+    context.searchAhead = NULL;
     if (root) {
         delete root;
         root = NULL;

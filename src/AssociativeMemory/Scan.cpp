@@ -3,6 +3,7 @@
 
 #include "ErrorReport.h"
 #include "MemoryInternals.h"
+#include "ScanWindows.h"
 #include "SeqEntries.h"
 
 #include <cstdint>
@@ -56,27 +57,7 @@ void CvAssociativeMemory::ScanImage(CvAMScanFunc scanFunc, void* scanContext)
     }
     if (!scanFunc.function)
         return;
-    const int levels = context.maxLevels;
-    // Level-1 cells plus their border: AW / 2^L, AH / 2^L.
-    const int cellX = context.alignedWidth >> levels;
-    const int cellY = context.alignedHeight >> levels;
-    for (int k = 0;; k++) {
-        const float factor = 0.75f + 0.25f * static_cast<float>(k);
-        const int cw = static_cast<int>(static_cast<float>(context.width) * factor);
-        const int ch = static_cast<int>(static_cast<float>(context.height) * factor);
-        if (cw > sourceWidth || ch > sourceHeight)
-            break;
-        SetAreaSize(cw, ch);
-        // step = ((c / cell) x 2 >> (L - 3)) - 1
-        context.scanStepX = (((cw / cellX) * 2) >> (levels - 3)) - 1;
-        context.scanStepY = (((ch / cellY) * 2) >> (levels - 3)) - 1;
-        context.mergeRadius2 =
-            4 * (context.scanStepX * context.scanStepX + context.scanStepY * context.scanStepY);
-        // Read the steps back each time: the window function may use the memory between windows.
-        for (int y = 0; y < sourceHeight - ch; y += context.scanStepY)
-            for (int x = 0; x < sourceWidth - cw; x += context.scanStepX)
-                scanFunc.function(cvRect(x, y, cw, ch), scanContext);
-    }
+    ForEachScanWindow(*this, [&](CvRect window) { scanFunc.function(window, scanContext); });
 }
 
 void RecognizeWindow(CvRect window, void* scanContext)

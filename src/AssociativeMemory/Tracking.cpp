@@ -4,6 +4,7 @@
 
 #include "ErrorReport.h"
 #include "MemoryInternals.h"
+#include "SearchAhead.h"
 #include "SeqEntries.h"
 
 #include <algorithm>
@@ -315,7 +316,10 @@ void CvAssociativeMemory::ObjectTracking(RcgAMFunc eventFunc, void* userPointer,
 
     cvClearSeq(detections);
     CvAMScanContext scan = {this, &eventFunc, userPointer};
-    ScanImage(CvAMScanFunc{RecognizeWindow}, &scan);
+    {
+        SearchAhead ahead(*this);
+        ScanImage(CvAMScanFunc{RecognizeWindow}, &scan);
+    }
 
     // The reported bases value starts at the call's baseCount and follows every Write of the step.
     const CvAMObjectInfo info = {cvRect(0, 0, 0, 0), 0.0, context.baseCount, NULL};

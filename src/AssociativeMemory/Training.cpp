@@ -62,8 +62,10 @@ void AccessStep(CvAssociativeMemory& m, int** data = NULL)
 
 void CvAssociativeMemory::SetImage(const CvArr* image)
 {
-    // Until this frame is accepted the memory has no readable source.
+    // Until this frame is accepted the memory has no readable source, and searches made ahead on the last
+    // one no longer hold.
     source = NULL;
+    context.searchAhead = NULL;
     CvMat* view = NULL;
     try {
         view = cvGetMat(image, &sourceHeader, NULL, 0);

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/core/utility.hpp>
+
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -107,6 +110,66 @@ TEST(TrackingVideo, TaughtVehicleIsFollowedTheSameWayEveryRun)
         EXPECT_GE(run->onVehicle, run->tracked * 9 / 10);
         EXPECT_GE(run->iouSum, 0.5 * run->onVehicle) << "mean IoU of the track on the vehicle";
         EXPECT_EQ(run->falseTracks, 0) << "type-1 tracks away from the taught vehicle";
+    }
+}
+
+/* Every event of one tracking step, as text, in which the event function itself changes the memory once:
+   at the 20th window it writes a new view (change 1) or gives the memory another frame (change 2). */
+struct ChangingStep
+{
+    CvAssociativeMemory* am;
+    int change;
+    const cv::Mat* otherFrame;
+    int events = 0;
+    std::vector<std::string> seen;
+};
+
+void RecordAndChange(int code, int* type, CvAMObjectInfo* info, void* user)
+{
+    ChangingStep& step = *static_cast<ChangingStep*>(user);
+    char line[128];
+    std::snprintf(line, sizeof line, "%d %d %d %d %d %d %.17g", code, type ? *type : -1,
+                  info ? info->rect.x : 0, info ? info->rect.y : 0, info ? info->rect.width : 0,
+                  info ? info->rect.height : 0, info ? info->confidence : 0.0);
+    step.seen.push_back(line);
+    if (++step.events != 20)
+        return;
+    if (step.change == 1) {
+        const int bases = step.am->context.baseCount;
+        const int other = 2;
+        step.am->Write(cvRect(520, 0, 100, 100), &other);
+        EXPECT_GT(step.am->context.baseCount, bases) << "the write made no base";
+    } else {
+        IplImage header = cvIplImage(*step.otherFrame);
+        step.am->SetImage(&header);
+    }
+}
+
+TEST(TrackingVideo, ChangesMadeDuringTheScanAreSeenWithOrWithoutSearchesMadeAhead)
+{
+    TrafficScene scene;
+    cv::Mat taught, frame, other;
+    RenderGrey(scene, 0, taught);
+    RenderGrey(scene, 5, frame);
+    RenderGrey(scene, 60, other);
+    for (int change : {1, 2}) {
+        std::vector<std::string> runs[2];
+        for (int threads : {1, 2}) {
+            cv::setNumThreads(threads);
+            CvAssociativeMemory am;
+            am.Create(100, 100, 0);
+            IplImage header = cvIplImage(taught);
+            am.SetImage(&header);
+            const int type = 1;
+            am.Write(Pick(TrueBox(scene, 0, 1), taught.cols, taught.rows), &type);
+            header = cvIplImage(frame);
+            am.SetImage(&header);
+            ChangingStep step{&am, change, &other, 0, {}};
+            am.ObjectTracking(RecordAndChange, &step, false, 5.005, 4.995);
+            runs[threads - 1] = step.seen;
+        }
+        cv::setNumThreads(-1);
+        EXPECT_EQ(runs[0], runs[1]) << "change " << change;
     }
 }
 
