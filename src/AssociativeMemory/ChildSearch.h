@@ -22,6 +22,12 @@ struct ChildChoice
 /* Builds base's child matrix afresh from its children, of grid g, when they are searched side by side. */
 void RebuildChildMatrix(CvAMBase* base, CvSize g);
 
+/* Whether a recall descent searches base's children: it has some, above the deepest level. */
+inline bool SearchesChildren(const CvAMBase& base)
+{
+    return base.level < base.context->levels && base.children->total != 0;
+}
+
 /* Brings base's child matrix up to date with the memory's tree, when its children (of grid g) are searched
    side by side. */
 inline void PrepareChildSearch(CvAMBase* base, CvSize g)

@@ -89,6 +89,9 @@ struct CvAMContext
 
     /* Returns the feature grid (columns x rows) of a level; levels above maxLevels get its grid. */
     CvSize GetGridSize(int16_t level) const;
+    /* The values a search's feature work space holds: the extraction of the deepest grid, (g + 1) x (g + 1),
+       and 16 more, since it is read in whole vectors that may reach 16 values beyond it. */
+    size_t ScratchValues() const;
     /* Sets width, height, the aligned and power-of-two sizes, maxLevels and levels as Create does for an
        area of width x height and a requested depth (0: automatic); false when a size that Create and
        SetAreaSize derive from them would not fit their 32-bit arithmetic. */

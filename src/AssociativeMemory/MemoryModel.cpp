@@ -39,6 +39,12 @@ CvSize CvAMContext::GetGridSize(int16_t level) const
     return cvSize((alignedWidth >> halvings) - (off + 1), (alignedHeight >> halvings) - (off + 1));
 }
 
+size_t CvAMContext::ScratchValues() const
+{
+    const CvSize deepest = GetGridSize(levels);
+    return static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) + 16;
+}
+
 bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevels)
 {
     width = std::max(areaWidth, CV_AM_MIN_AREA_SIDE);
@@ -188,10 +194,8 @@ void CvAssociativeMemory::Create(int width, int height, int16_t levels)
     width = context.width;
     height = context.height;
 
-    // The extraction of a search, (g + 1) x (g + 1) for the deepest grid, is read in whole vectors that may
-    // reach 16 values beyond it; those are defined from the start.
-    const CvSize deepest = context.GetGridSize(context.levels);
-    const size_t scratchValues = static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) + 16;
+    // The values read beyond a search's extraction are defined from the start.
+    const size_t scratchValues = context.ScratchValues();
     context.scratch = static_cast<int16_t*>(cvAlloc(sizeof(int16_t) * scratchValues));
     std::memset(context.scratch, 0, sizeof(int16_t) * scratchValues);
     context.levelSpans = static_cast<CvSize*>(cvAlloc(sizeof(CvSize) * (context.levels + 1)));

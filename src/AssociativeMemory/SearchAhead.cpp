@@ -13,7 +13,7 @@ namespace {
    and returns the most work space in distances that a search of any of them needs. */
 size_t PrepareSubtree(CvAMBase* base)
 {
-    if (base->level >= base->context->levels || base->children->total == 0)
+    if (!SearchesChildren(*base))
         return 0;
     PrepareChildSearch(base, base->context->GetGridSize(static_cast<int16_t>(base->level + 1)));
     size_t room = ChildSearchRoom(*base);
@@ -50,8 +50,7 @@ SearchAhead::SearchAhead(CvAssociativeMemory& memory)
     searches.resize(windows.size() * static_cast<size_t>(depth));
     made.assign(windows.size(), 0);
 
-    const CvSize deepest = context.GetGridSize(context.levels);
-    const size_t scratchRoom = static_cast<size_t>((deepest.width + 1) * (deepest.height + 1)) + 16;
+    const size_t scratchRoom = context.ScratchValues();
     std::vector<CvSize> grids; // of each level's children
     for (int l = 0; l < depth; l++)
         grids.push_back(context.GetGridSize(static_cast<int16_t>(l + 1)));
@@ -75,7 +74,7 @@ SearchAhead::SearchAhead(CvAssociativeMemory& memory)
                 const CvAMBase* node = root;
                 CvRect area = windows[static_cast<size_t>(w)];
                 int n = 0;
-                while (node->level < depth && node->children->total != 0) {
+                while (SearchesChildren(*node)) {
                     const CvRect s = rects[node->level];
                     area.width = s.width;
                     area.height = s.height;

@@ -1,6 +1,7 @@
 // The memory's working operations: taking a frame, training (Write), recall (Read) and forgetting (Prune).
 #include "CvAssociativeMemory.h"
 
+#include "ChildSearch.h"
 #include "ErrorReport.h"
 #include "MemoryInternals.h"
 #include "SeqEntries.h"
@@ -154,7 +155,7 @@ void CvAMBase::Find(const CvMat* integral, CvRect* area, int** dataOut, uint64_t
             *indexOut = node->index;
         if (hitsOut)
             *hitsOut = node->hits;
-        if (node->level >= context->levels || node->children->total == 0)
+        if (!SearchesChildren(*node))
             return;
         CvAMBase* best = NULL;
         if (!node->MatchChildren(integral, area, &best, score))
