@@ -2,8 +2,9 @@
 # tracks from the second frame on and writes "am.dat" ("AMv0.3", packed size 40 x (bases + 1) + data
 # bytes); a second run in the same folder reports the loaded memory and tracks from its first frame.
 # A file that cannot be used, a named pipe among them, is moved aside to a free name and said so on
-# standard error, and the new files of a save that was killed are removed. Of two runs in one folder, the
-# second says that the memory is in use and does not save.
+# standard error, and the new files of a save that was killed are removed, the user's own files beside
+# "am.dat" kept. Of two runs in one folder, or in two folders linking one memory, the second says that the
+# memory is in use and does not save.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -71,15 +72,18 @@ grep -q '^usage: LanescopeTeacher' out.txt || fail "teacher --help: no usage"
 
 head -c 100 first.dat >am.dat
 printf 'old' >am.dat.unusable-1
-printf 'killed' >am.dat.Xy12Z9
+printf 'killed' >.am.dat.saving-Xy12Z9
+printf 'killed' >.am.dat.saving-a1b2c3
+printf 'mine' >am.dat.Xy12Z9
 printf 'mine' >am.dat.backup
 run Lanescope clip.avi
 expect_eq "cut am.dat: exit code and output" "$RC $OUT" "0 Processing avi file..."$'\n'"$HELP"
 expect_contains "cut am.dat: message" "$ERR" "am.dat could not be used (it is damaged or cut short); it is kept as am.dat.unusable-2 and a fresh memory is used"
 cmp -s am.dat.unusable-2 <(head -c 100 first.dat) || fail "cut am.dat: not kept as it was"
 expect_eq "cut am.dat: the name taken before" "$(cat am.dat.unusable-1)" old
-[ ! -e am.dat.Xy12Z9 ] || fail "the new file of a killed save is left"
-expect_eq "a backup beside am.dat" "$(cat am.dat.backup)" mine
+expect_contains "killed saves: message" "$ERR" "Removed 2 unfinished saves of am.dat left by an earlier run"
+expect_eq "killed saves: left" "$(ls -A | grep -c '^\.am\.dat\.saving-')" 0
+expect_eq "the user's files beside am.dat" "$(cat am.dat.Xy12Z9 am.dat.backup)" minemine
 expect_saved_memory "cut am.dat"
 rm am.dat
 mkfifo am.dat
@@ -88,17 +92,24 @@ expect_contains "am.dat a pipe: message" "$ERR" "am.dat could not be used (it is
 [ -p am.dat.unusable-3 ] || fail "am.dat a pipe: not kept"
 expect_saved_memory "am.dat a pipe"
 
-# The first run is held on one frame by t (pick mode) while the second runs; ESC lets it play to its end.
+# The first run is held on one frame by t (pick mode) while the others run; ESC lets it play to its end.
 make_video long.avi
 cp first.dat am.dat
 "$LANESCOPE" long.avi >long_out.txt 2>long_err.txt </dev/null &
 STARTED_PID=$!
 wait_window
 key t
+in_use="am.dat is in use by another Lanescope run or by LanescopeTeacher; what this run learns will not be saved"
 run Lanescope clip.avi
 expect_eq "run beside another: exit code" "$RC" 0
-expect_contains "run beside another: message" "$ERR" "am.dat is in use by another Lanescope run in this folder; what this run learns will not be saved"
-cmp -s am.dat first.dat || fail "run beside another: am.dat saved"
+expect_contains "run beside another: message" "$ERR" "$in_use"
+mkdir linked
+ln -s ../am.dat linked/am.dat
+cd linked
+run Lanescope ../clip.avi
+cd ..
+expect_contains "run linking the memory of another: message" "$ERR" "$in_use"
+cmp -s am.dat first.dat || fail "runs beside another: am.dat saved"
 key Escape
 wait_exit 100
 expect_eq "the other run: exit code" "$RC" 0
