@@ -4,7 +4,7 @@
 # A file that cannot be used, a named pipe among them, is moved aside to a free name and said so on
 # standard error, and the new files of a save that was killed are removed, the user's own files beside
 # "am.dat" kept. Of two runs in one folder, or in two folders linking one memory, the second says that the
-# memory is in use and does not save.
+# memory is in use and does not save; the teacher then writes nothing.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -55,7 +55,8 @@ expect_eq "second run: tracked frames" "$(grep -c 'time=1' second.txt)" 24
 expect_eq "second am.dat signature" "$(head -c 6 am.dat)" "AMv0.3"
 
 # LanescopeTeacher leaves an existing am.dat as it was when it teaches nothing (the one box's area reaches
-# outside the frame), names only the file it cannot read or write, and prints its usage on --help.
+# outside the frame) or when its save fails (a full disk, the old file of the very size it would write),
+# names only the file it cannot read or write, and prints its usage on --help.
 cp am.dat kept.dat
 printf 'frame,id,x,y,width,height\n0,1,0,0,60,60\n' >edge.csv
 "$TEACHER" clip.avi edge.csv am.dat >out.txt 2>err.txt && fail "teacher: success though nothing was taught"
@@ -67,6 +68,13 @@ for missing in "none.avi edge.csv" "clip.avi none.csv"; do
 done
 "$TEACHER" clip.avi clip.csv nowhere/am.dat >out.txt 2>err.txt && fail "teacher: success though am.dat was not written"
 grep -q "cannot write nowhere/am.dat" err.txt || fail "teacher: the unwritten file is not named: $(cat err.txt)"
+"$TEACHER" clip.avi clip.csv taught.dat >out.txt 2>err.txt || fail "teacher: exit code $(cat err.txt)"
+cp taught.dat taught_before.dat
+RC=0
+(ulimit -f 8 && trap '' XFSZ && "$TEACHER" clip.avi clip.csv taught.dat >out.txt 2>err.txt) || RC=$?
+expect_eq "teacher on a full disk: exit code and message" "$RC $(cat err.txt)" \
+    "1 LanescopeTeacher: cannot write taught.dat (File too large); taught.dat is left as it was"
+cmp -s taught.dat taught_before.dat || fail "teacher on a full disk: taught.dat changed"
 "$TEACHER" --help >out.txt 2>err.txt || fail "teacher --help: exit code"
 grep -q '^usage: LanescopeTeacher' out.txt || fail "teacher --help: no usage"
 
@@ -109,6 +117,10 @@ cd linked
 run Lanescope ../clip.avi
 cd ..
 expect_contains "run linking the memory of another: message" "$ERR" "$in_use"
+RC=0
+"$TEACHER" clip.avi clip.csv am.dat >out.txt 2>err.txt || RC=$?
+expect_eq "teacher beside a run: exit code and message" "$RC $(cat err.txt)" \
+    "1 LanescopeTeacher: am.dat is in use by a Lanescope run or another LanescopeTeacher; nothing was written"
 cmp -s am.dat first.dat || fail "runs beside another: am.dat saved"
 key Escape
 wait_exit 100
