@@ -1,22 +1,20 @@
 #include "MemoryFile.h"
 
 #include "FreshFile.h"
+#include "MemoryFileFolder.h"
 #include "PackedFormat.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/core_c.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <string>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,17 +35,10 @@ mode_t NewFileMode(const char* fileName)
     return cvcompat::DefaultFileMode();
 }
 
-/* The folder that holds fileName: "." for a bare name. */
-std::string FolderOf(const char* fileName)
-{
-    const char* slash = std::strrchr(fileName, '/');
-    return slash ? std::string(fileName, static_cast<size_t>(slash - fileName) + 1) : ".";
-}
-
 /* Makes a completed rename survive a crash of the machine; a failure here loses nothing already written. */
 void SyncDirectory(const char* fileName)
 {
-    const int fd = open(FolderOf(fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = open(FolderOfFile(fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
@@ -98,16 +89,16 @@ std::string RewriteInPlace(const char* fileName, const unsigned char* header, co
 
 /* Writes header and data into a new file beside fileName and renames it over fileName once every byte is
    on disk, so that a crash or a full disk can never leave a truncated file; on any failure the new file is
-   removed and the old one stays as it was. A symbolic link at fileName is replaced, not followed. A folder
-   that cannot take the new file gets fileName rewritten in place when that file may be written. Returns
-   why the save failed, or nothing. */
+   removed and the old one stays as it was. fileName is the file at the end of any links, so a link is
+   never replaced by this. A folder that cannot take the new file gets fileName rewritten in place when that
+   file may be written. Returns why the save failed, or nothing. */
 std::string ReplaceFile(const char* fileName, const unsigned char* header, const unsigned char* data,
                         size_t size)
 {
     // A file its owner made read-only keeps its content, as it would when opened for writing.
     if (access(fileName, F_OK) == 0 && access(fileName, W_OK) != 0)
         return std::strerror(errno);
-    std::string tempName = std::string(fileName) + ".XXXXXX";
+    std::string tempName = SaveTempPattern(fileName);
     const int fd = cvcompat::CreateFreshFile(tempName, 0, NewFileMode(fileName));
     if (fd < 0) {
         const int error = errno;
@@ -274,43 +265,6 @@ std::string Describe(const CvMemoryFileStatus& status)
     }
 }
 
-/* True for the names that the save gives its new files: the file's own name, a dot and six letters or
-   digits. Six lower-case letters or six digits are left alone: they are far likelier a person's word or
-   date (".backup", ".202612") than the save's random mix, which is drawn so once in 180 saves. */
-bool IsSaveTempName(const std::string& entry, const std::string& leaf)
-{
-    if (entry.size() != leaf.size() + 7 || entry.compare(0, leaf.size(), leaf) != 0 ||
-        entry[leaf.size()] != '.')
-        return false;
-    size_t lower = 0, digits = 0;
-    for (size_t i = leaf.size() + 1; i < entry.size(); i++) {
-        const unsigned char c = static_cast<unsigned char>(entry[i]);
-        if (!std::isalnum(c))
-            return false;
-        lower += std::islower(c) != 0;
-        digits += std::isdigit(c) != 0;
-    }
-    return lower < 6 && digits < 6;
-}
-
-/* Removes the complete new files that a run killed while saving left beside fileName. */
-void RemoveStaleTemps(const char* fileName)
-{
-    const std::string folder = FolderOf(fileName);
-    const char* slash = std::strrchr(fileName, '/');
-    const std::string leaf = slash ? slash + 1 : fileName;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const struct dirent* entry = readdir(dir)) {
-        const std::string path = folder + "/" + entry->d_name;
-        struct stat info;
-        if (IsSaveTempName(entry->d_name, leaf) && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            unlink(path.c_str());
-    }
-    closedir(dir);
-}
-
 /* Moves fileName to fileName.unusable-<n>, with the first n whose name is free; the new name, or nothing
    with errno set. An existing file is never replaced. */
 std::string MoveAside(const char* fileName)
@@ -334,29 +288,16 @@ std::string MoveAside(const char* fileName)
     return "";
 }
 
-/* Takes the lock of the folder that holds the session's file, for the whole run; a folder locked by another
-   run leaves the session without a save. */
-void LockFolder(CvMemoryFileSession& session)
+/* Removes the unfinished saves of fileName, and of the file it links to, and says how many there were. */
+void ClearUnfinishedSaves(const char* fileName)
 {
-    // The lock is on the folder, not on the file: the save renames a new file over the old one, so a lock
-    // on the file would guard an inode that the first save to end replaces; a missing file must stay
-    // missing until a save makes it; and a companion lock file would be left in the folder and could not
-    // be made in a read-only one. The folder is there, the same one, for the whole run. A folder that
-    // cannot be opened or locked at all is used as before, unguarded.
-    session.lockFd = open(FolderOf(session.fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (session.lockFd >= 0 && flock(session.lockFd, LOCK_EX | LOCK_NB) != 0) {
-        const bool taken = errno == EWOULDBLOCK;
-        close(session.lockFd);
-        session.lockFd = -1;
-        if (taken) {
-            session.save = false;
-            std::fprintf(
-                stderr,
-                "%s is in use by another Lanescope run in this folder; what this run learns will not "
-                "be saved\n",
-                session.fileName);
-        }
-    }
+    const std::string saved = SavedFileOf(fileName);
+    int removed = RemoveUnfinishedSaves(fileName);
+    if (!saved.empty() && saved != fileName)
+        removed += RemoveUnfinishedSaves(saved);
+    if (removed > 0)
+        std::fprintf(stderr, "Removed %d unfinished save%s of %s left by an earlier run\n", removed,
+                     removed == 1 ? "" : "s", fileName);
 }
 
 /* Moves a file that could not be used out of the way of the save, when the session may save, and says
@@ -366,7 +307,7 @@ void SetAsideUnusable(CvMemoryFileSession& session, const CvMemoryFileStatus& st
     const char* fileName = session.fileName;
     const std::string why = Describe(status);
     if (!session.save) {
-        // The folder belongs to the other run; the file stays where it is.
+        // The folder belongs to the other program; the file stays where it is.
         std::fprintf(stderr, "%s could not be used (%s); a fresh memory is used\n", fileName, why.c_str());
         return;
     }
@@ -443,7 +384,10 @@ void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::stri
     unsigned char header[CV_AM_FILE_HEADER];
     std::memcpy(header, CV_AM_FILE_SIGNATURE, sizeof CV_AM_FILE_SIGNATURE);
     PutU32(header + CV_AM_FILE_SIZE_FIELD, static_cast<uint32_t>(packedSize));
-    const std::string why = ReplaceFile(fileName, header, buffer, static_cast<size_t>(packedSize));
+    const std::string saved = SavedFileOf(fileName);
+    const std::string why = saved.empty()
+                                ? std::string(std::strerror(errno))
+                                : ReplaceFile(saved.c_str(), header, buffer, static_cast<size_t>(packedSize));
     if (failure)
         *failure = why;
     cvFree_(buffer);
@@ -452,13 +396,21 @@ void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::stri
 bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, const char* fileName)
 {
     session.fileName = fileName;
-    session.lockFd = -1;
+    session.lock.folders[0] = session.lock.folders[1] = -1;
     session.save = fileName != NULL;
     if (!fileName)
         return false;
-    LockFolder(session);
-    if (session.lockFd >= 0)
-        RemoveStaleTemps(fileName);
+    const CvMemoryFileLockState lock = LockMemoryFile(session.lock, fileName);
+    if (lock == CV_MF_IN_USE) {
+        session.save = false;
+        std::fprintf(
+            stderr,
+            "%s is in use by another Lanescope run or by LanescopeTeacher; what this run learns will "
+            "not be saved\n",
+            fileName);
+    } else if (lock == CV_MF_LOCKED) {
+        ClearUnfinishedSaves(fileName);
+    }
 
     CvMemoryFileStatus status;
     if (LoadMemoryFile(memory, fileName, &status))
@@ -468,17 +420,18 @@ bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, c
     return false;
 }
 
-void CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory)
+bool CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory)
 {
+    bool saved = false;
     if (session.save) {
         std::string failure;
         SaveMemoryFile(memory, session.fileName, &failure);
+        saved = failure.empty() && memory.root != NULL;
         if (!failure.empty())
             std::fprintf(stderr,
                          "What was learned in this run could not be saved to %s (%s); %s is left as it was\n",
                          session.fileName, failure.c_str(), session.fileName);
     }
-    if (session.lockFd >= 0)
-        close(session.lockFd);
-    session.lockFd = -1;
+    UnlockMemoryFile(session.lock);
+    return saved;
 }

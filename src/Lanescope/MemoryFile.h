@@ -3,6 +3,7 @@
 // (a 7-byte signature, "AMv0.3" and a zero byte, then the little-endian 32-bit size of the packed image).
 
 #include "CvAssociativeMemory.h"
+#include "MemoryFileFolder.h"
 
 #include <string>
 
@@ -38,24 +39,26 @@ struct CvMemoryFileStatus
 bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status = NULL);
 
 /* Prunes the memory and replaces the file with it; a null name or a memory never created writes nothing,
-   and a save that cannot complete leaves the old file as it was. failure, when given, is left empty after
-   a save or when nothing was to be written, and otherwise says why the save failed. */
+   and a save that cannot complete leaves the old file as it was. A symbolic link stays and the file it
+   leads to is replaced (see SavedFileOf). failure, when given, is left empty after a save or when nothing
+   was to be written, and otherwise says why the save failed. */
 void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::string* failure = NULL);
 
 /* The memory file of one run of the tracker. */
 struct CvMemoryFileSession
 {
-    const char* fileName; /* the memory file; null before OpenMemoryFile */
-    int lockFd;           /* the file's folder, held locked for the run; -1 when not held */
-    bool save;            /* false when the run must not replace the file at its end */
+    const char* fileName;  /* the memory file; null before OpenMemoryFile */
+    CvMemoryFileLock lock; /* the file's folders, held locked for the run */
+    bool save;             /* false when the run must not replace the file at its end */
 };
 
-/* Starts a run's use of the memory file: locks its folder against other runs, removes the new files that
-   a run killed while saving left behind, and loads the memory. A file that cannot be used is moved aside
-   to a name never used before and reported on standard error, as is a folder that another run holds, in
-   which case this run will not save. True when the memory was read. */
+/* Starts a run's use of the memory file: locks its folders against other runs and the teacher, removes
+   the new files that a program killed while saving left behind (saying how many on standard error), and
+   loads the memory. A file that cannot be used is moved aside to a name never used before and reported on
+   standard error, as is a folder that another program holds, in which case this run will not save. True
+   when the memory was read. */
 bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, const char* fileName);
 
 /* Ends the run's use of the memory file: saves the memory unless the session must not, reports a failed
-   save on standard error, and releases the folder. */
-void CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory);
+   save on standard error, and releases the folders. True when the memory was saved. */
+bool CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory);

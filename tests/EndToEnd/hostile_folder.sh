@@ -1,9 +1,10 @@
 # Lanescope's memory file in a hostile folder. A working directory that its user cannot write: the run ends
 # normally, says on standard error that its memory could not be saved, and the old "am.dat" stays as it
-# was; one that "am.dat" cannot be read from: the file is moved aside and the run saves its own. "am.dat" that is a directory stays a
-# directory; a symbolic link is replaced by the saved file, never written through; a file that another
-# program replaces during the run is replaced whole by the run's own save at its end. The tracks file
-# meets a directory and a link in its place.
+# was; one that "am.dat" cannot be read from: the file is moved aside and the run saves its own. "am.dat"
+# that is a directory stays a directory; a symbolic link stays, and the memory is saved into the file it
+# leads to (made when it is missing), but a link to a file that is no memory is moved aside; a file that
+# another program replaces during the run is replaced whole by the run's own save at its end. The tracks
+# file meets a directory and a link in its place.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -59,22 +60,33 @@ expect_eq "am.dat a directory: exit code" "$RC" 0
 [ -d am.dat/inside ] || fail "am.dat a directory: the directory is gone"
 rmdir am.dat/inside am.dat
 
-# am.dat as a symbolic link to a file elsewhere, and a dangling one.
-mkdir elsewhere
+# am.dat as a symbolic link to a file elsewhere that is no memory, to a memory kept elsewhere (of the older
+# version, which the save rewrites as the current one), and a dangling one.
+mkdir elsewhere shared fresh
 echo keep >elsewhere/target.dat
 ln -s elsewhere/target.dat am.dat
 run Lanescope clip.avi
-expect_eq "am.dat a link: exit code" "$RC" 0
-expect_eq "am.dat a link: the target" "$(cat elsewhere/target.dat)" keep
+expect_eq "am.dat a link to a foreign file: exit code" "$RC" 0
+expect_eq "am.dat a link to a foreign file: the target" "$(cat elsewhere/target.dat)" keep
 [ -L am.dat.unusable-1 ] || fail "am.dat a link to a foreign file: the link is not kept aside"
-[ ! -L am.dat ] || fail "am.dat a link: still a link"
-expect_saved_memory "am.dat a link"
+expect_saved_memory "am.dat a link to a foreign file"
 rm am.dat
-ln -s elsewhere/created.dat am.dat
+{ printf 'AMv0.2'; tail -c +7 first.dat; } >shared/am.dat
+ln -s shared/am.dat am.dat
 run Lanescope clip.avi
-expect_eq "am.dat a dangling link: exit code" "$RC" 0
-[ ! -e elsewhere/created.dat ] || fail "am.dat a dangling link: written through"
+expect_contains "am.dat a link to a memory: read" "$OUT" "Load associative bases from file: am.dat"
+[ -L am.dat ] || fail "am.dat a link to a memory: the link is replaced"
+cd shared
+expect_saved_memory "am.dat a link to a memory"
+cd ..
+rm am.dat
+ln -s fresh/am.dat am.dat
+run Lanescope clip.avi
+[ -L am.dat ] || fail "am.dat a dangling link: the link is replaced"
+cd fresh
 expect_saved_memory "am.dat a dangling link"
+cd ..
+rm am.dat
 
 # Replaced by another program while the run plays a longer video; the run's own save replaces it whole.
 make_video long.avi --frames 150
@@ -86,7 +98,7 @@ mv replacement.dat am.dat
 wait_exit 200
 expect_eq "replaced during the run: exit code" "$RC" 0
 expect_saved_memory "replaced during the run"
-expect_eq "leftover files" "$(ls | grep -cE '^am\.dat\.[[:alnum:]]{6}$')" 0
+expect_eq "leftover files" "$(ls -A . shared fresh | grep -c '^\.am\.dat\.saving-')" 0
 
 # The tracks file of a recording run: a directory in its place is named on standard error and the run goes
 # on without it; a symbolic link is replaced, never written through.

@@ -2,8 +2,9 @@
 # tracks from the second frame on and writes "am.dat" ("AMv0.3", packed size 40 x (bases + 1) + data
 # bytes); a second run in the same folder reports the loaded memory and tracks from its first frame.
 # A file that cannot be used, a named pipe among them, is moved aside to a free name and said so on
-# standard error, and the new files of a save that was killed are removed. Of two runs in one folder, the
-# second says that the memory is in use and does not save.
+# standard error, and the new files of a save that was killed are removed, the user's own files beside
+# "am.dat" kept. Of two runs in one folder, or in two folders linking one memory, the second says that the
+# memory is in use and does not save; the teacher then writes nothing.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -54,7 +55,8 @@ expect_eq "second run: tracked frames" "$(grep -c 'time=1' second.txt)" 24
 expect_eq "second am.dat signature" "$(head -c 6 am.dat)" "AMv0.3"
 
 # LanescopeTeacher leaves an existing am.dat as it was when it teaches nothing (the one box's area reaches
-# outside the frame), names only the file it cannot read or write, and prints its usage on --help.
+# outside the frame) or when its save fails (a full disk, the old file of the very size it would write),
+# names only the file it cannot read or write, and prints its usage on --help.
 cp am.dat kept.dat
 printf 'frame,id,x,y,width,height\n0,1,0,0,60,60\n' >edge.csv
 "$TEACHER" clip.avi edge.csv am.dat >out.txt 2>err.txt && fail "teacher: success though nothing was taught"
@@ -66,20 +68,30 @@ for missing in "none.avi edge.csv" "clip.avi none.csv"; do
 done
 "$TEACHER" clip.avi clip.csv nowhere/am.dat >out.txt 2>err.txt && fail "teacher: success though am.dat was not written"
 grep -q "cannot write nowhere/am.dat" err.txt || fail "teacher: the unwritten file is not named: $(cat err.txt)"
+"$TEACHER" clip.avi clip.csv taught.dat >out.txt 2>err.txt || fail "teacher: exit code $(cat err.txt)"
+cp taught.dat taught_before.dat
+RC=0
+(ulimit -f 8 && trap '' XFSZ && "$TEACHER" clip.avi clip.csv taught.dat >out.txt 2>err.txt) || RC=$?
+expect_eq "teacher on a full disk: exit code and message" "$RC $(cat err.txt)" \
+    "1 LanescopeTeacher: cannot write taught.dat (File too large); taught.dat is left as it was"
+cmp -s taught.dat taught_before.dat || fail "teacher on a full disk: taught.dat changed"
 "$TEACHER" --help >out.txt 2>err.txt || fail "teacher --help: exit code"
 grep -q '^usage: LanescopeTeacher' out.txt || fail "teacher --help: no usage"
 
 head -c 100 first.dat >am.dat
 printf 'old' >am.dat.unusable-1
-printf 'killed' >am.dat.Xy12Z9
+printf 'killed' >.am.dat.saving-Xy12Z9
+printf 'killed' >.am.dat.saving-a1b2c3
+printf 'mine' >am.dat.Xy12Z9
 printf 'mine' >am.dat.backup
 run Lanescope clip.avi
 expect_eq "cut am.dat: exit code and output" "$RC $OUT" "0 Processing avi file..."$'\n'"$HELP"
 expect_contains "cut am.dat: message" "$ERR" "am.dat could not be used (it is damaged or cut short); it is kept as am.dat.unusable-2 and a fresh memory is used"
 cmp -s am.dat.unusable-2 <(head -c 100 first.dat) || fail "cut am.dat: not kept as it was"
 expect_eq "cut am.dat: the name taken before" "$(cat am.dat.unusable-1)" old
-[ ! -e am.dat.Xy12Z9 ] || fail "the new file of a killed save is left"
-expect_eq "a backup beside am.dat" "$(cat am.dat.backup)" mine
+expect_contains "killed saves: message" "$ERR" "Removed 2 unfinished saves of am.dat left by an earlier run"
+expect_eq "killed saves: left" "$(ls -A | grep -c '^\.am\.dat\.saving-')" 0
+expect_eq "the user's files beside am.dat" "$(cat am.dat.Xy12Z9 am.dat.backup)" minemine
 expect_saved_memory "cut am.dat"
 rm am.dat
 mkfifo am.dat
@@ -88,17 +100,28 @@ expect_contains "am.dat a pipe: message" "$ERR" "am.dat could not be used (it is
 [ -p am.dat.unusable-3 ] || fail "am.dat a pipe: not kept"
 expect_saved_memory "am.dat a pipe"
 
-# The first run is held on one frame by t (pick mode) while the second runs; ESC lets it play to its end.
+# The first run is held on one frame by t (pick mode) while the others run; ESC lets it play to its end.
 make_video long.avi
 cp first.dat am.dat
 "$LANESCOPE" long.avi >long_out.txt 2>long_err.txt </dev/null &
 STARTED_PID=$!
 wait_window
 key t
+in_use="am.dat is in use by another Lanescope run or by LanescopeTeacher; what this run learns will not be saved"
 run Lanescope clip.avi
 expect_eq "run beside another: exit code" "$RC" 0
-expect_contains "run beside another: message" "$ERR" "am.dat is in use by another Lanescope run in this folder; what this run learns will not be saved"
-cmp -s am.dat first.dat || fail "run beside another: am.dat saved"
+expect_contains "run beside another: message" "$ERR" "$in_use"
+mkdir linked
+ln -s ../am.dat linked/am.dat
+cd linked
+run Lanescope ../clip.avi
+cd ..
+expect_contains "run linking the memory of another: message" "$ERR" "$in_use"
+RC=0
+"$TEACHER" clip.avi clip.csv am.dat >out.txt 2>err.txt || RC=$?
+expect_eq "teacher beside a run: exit code and message" "$RC $(cat err.txt)" \
+    "1 LanescopeTeacher: am.dat is in use by a Lanescope run or another LanescopeTeacher; nothing was written"
+cmp -s am.dat first.dat || fail "runs beside another: am.dat saved"
 key Escape
 wait_exit 100
 expect_eq "the other run: exit code" "$RC" 0

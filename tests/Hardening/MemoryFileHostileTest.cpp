@@ -1,7 +1,7 @@
 // The memory file in a hostile folder: a working directory that cannot be written, "am.dat" that is a
 // directory or a symbolic link, and a file that another run replaces meanwhile. Whatever the folder holds,
 // a save either completes (in place when only the file may be written) or leaves the old file exactly as
-// it was and says why to its caller, never writes through a link, and prints nothing.
+// it was and says why to its caller, and prints nothing. A link stays and the file it leads to is saved.
 
 #include "MemoryFile.h"
 #include "TempFolder.h"
@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
@@ -19,6 +21,7 @@
 #include <opencv2/imgproc.hpp>
 #include <pwd.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -173,43 +176,60 @@ TEST(HostileFolder, ADirectoryNamedAmDatIsNeitherReadNorReplaced)
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"});
 }
 
-TEST(HostileFolder, SymbolicLinksAreReplacedNeverWrittenThrough)
+TEST(HostileFolder, ALinkedMemoryIsSavedWhereItIsKept)
 {
     TempFolder folder, elsewhere;
-    const std::string name = folder / "am.dat";
+    const std::string name = folder / "am.dat", shared = elsewhere / "shared.dat";
     CvAssociativeMemory m;
     Train(m, 5);
 
-    // A dangling link: followed, the save would create a file wherever it points.
-    const std::string missing = elsewhere / "created.dat";
-    fs::create_symlink(missing, name);
-    EXPECT_EQ(SaveQuietly(m, name), "");
-    EXPECT_FALSE(fs::exists(missing));
-    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
-    const Bytes saved = ReadAll(name);
-
-    // A link to a directory, and one to another memory file, which a load reads but a save leaves alone.
-    fs::remove(name);
-    fs::create_symlink(elsewhere.path, name);
-    EXPECT_EQ(SaveQuietly(m, name), "");
-    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
-    EXPECT_TRUE(elsewhere.Entries().empty());
-
-    const std::string other = elsewhere / "other.dat";
+    // A chain of two links, the first relative, to a memory kept elsewhere: read through them, and the save
+    // replaces the file at their end with its permissions, leaving the links in place.
     CvAssociativeMemory small;
     small.Create(100, 100, 0);
-    SaveMemoryFile(small, other.c_str());
-    const Bytes otherBytes = ReadAll(other);
-    fs::remove(name);
-    fs::create_symlink(other, name);
+    SaveMemoryFile(small, shared.c_str());
+    chmod(shared.c_str(), 0640);
+    fs::create_symlink(shared, folder / "next");
+    fs::create_symlink("next", name);
     CvAssociativeMemory loaded;
     testing::internal::CaptureStdout();
     EXPECT_TRUE(LoadMemoryFile(loaded, name.c_str()));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(SaveQuietly(m, name), "");
-    EXPECT_EQ(ReadAll(other), otherBytes);
-    EXPECT_EQ(ReadAll(name), saved);
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"am.dat"});
+    EXPECT_TRUE(fs::is_symlink(name));
+    EXPECT_EQ(ReadAll(shared).size(), 11u + 768u);
+    struct stat info;
+    ASSERT_EQ(stat(shared.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"am.dat", "next"}));
+    EXPECT_EQ(elsewhere.Entries(), std::vector<std::string>{"shared.dat"});
+    const Bytes saved = ReadAll(shared);
+
+    // A dangling link: the save makes the file where the link says the memory is kept.
+    fs::remove(folder / "next");
+    fs::create_symlink(elsewhere / "created.dat", folder / "next");
+    EXPECT_EQ(SaveQuietly(m, name), "");
+    EXPECT_EQ(ReadAll(elsewhere / "created.dat"), saved);
+
+    // A link to a directory: the save fails and both stay.
+    fs::remove(folder / "next");
+    fs::create_symlink(elsewhere.path, folder / "next");
+    std::string failure;
+    SaveMemoryFile(m, name.c_str(), &failure);
+    EXPECT_EQ(failure, std::strerror(EISDIR));
+    EXPECT_TRUE(fs::is_symlink(folder / "next"));
+    EXPECT_EQ(elsewhere.Entries(), (std::vector<std::string>{"created.dat", "shared.dat"}));
+
+    // Another user's link in a folder that everyone may write is not followed; changing a link's owner
+    // takes root.
+    fs::remove(name);
+    fs::create_symlink(shared, name);
+    chmod(folder.path.c_str(), 01777);
+    if (lchown(name.c_str(), 65534, 65534) == 0) {
+        SaveMemoryFile(small, name.c_str(), &failure);
+        EXPECT_EQ(failure, std::strerror(EACCES));
+        EXPECT_EQ(ReadAll(shared), saved);
+    }
 }
 
 TEST(HostileFolder, AFileReplacedByAnotherRunIsReplacedWholeInTurn)

@@ -271,24 +271,4 @@ TEST(MemoryFile, APackedSizeBeyondTheImageCostsNoMoreThanTheImage)
     EXPECT_EQ(m.context.baseCount, 4);
 }
 
-TEST(MemoryFile, ASymbolicLinkIsReplacedNotFollowed)
-{
-    TempFolder dir;
-    const std::string name = dir / "am.dat", target = dir / "elsewhere.dat";
-    const Bytes old = {'k', 'e', 'e', 'p'};
-    WriteAll(target, old);
-    fs::create_symlink(target, name);
-    chmod(target.c_str(), 0640);
-
-    CvAssociativeMemory m;
-    m.Create(100, 100, 0);
-    SaveMemoryFile(m, name.c_str());
-    EXPECT_FALSE(fs::is_symlink(name));
-    EXPECT_EQ(ReadAll(name).size(), 93u);
-    EXPECT_EQ(ReadAll(target), old);
-    struct stat info;
-    ASSERT_EQ(stat(name.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u) << "the new file keeps the permissions of the one it replaces";
-}
-
 } // namespace

@@ -3,13 +3,11 @@
 
 #include "Annotations.h"
 #include "MemoryFile.h"
-#include "PackedFormat.h"
 #include "Teaching.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -102,6 +100,15 @@ int main(int argc, char** argv)
     }
     video.release();
 
+    // Taken before the teaching, which would be lost time if the save could not follow; held to the end.
+    CvMemoryFileLock lock;
+    if (LockMemoryFile(lock, memoryPath) == CV_MF_IN_USE) {
+        std::fprintf(stderr,
+                     "LanescopeTeacher: %s is in use by a Lanescope run or another LanescopeTeacher; nothing "
+                     "was written\n",
+                     memoryPath);
+        return 1;
+    }
     CvAssociativeMemory memory;
     CvTeachingReport report;
     if (!TeachFromVideo(memory, videoPath, annotations, budget, report)) {
@@ -125,12 +132,11 @@ int main(int argc, char** argv)
                      memoryPath);
         return 1;
     }
-    SaveMemoryFile(memory, memoryPath);
-    // The save says nothing when it cannot write; a file of the size it writes tells that it did.
-    const uintmax_t saved = uintmax_t(CV_AM_FILE_HEADER) + uintmax_t(GetPackedDataSize(memory.context));
-    std::error_code failure;
-    if (std::filesystem::file_size(memoryPath, failure) != saved || failure) {
-        std::fprintf(stderr, "LanescopeTeacher: cannot write %s\n", memoryPath);
+    std::string failure;
+    SaveMemoryFile(memory, memoryPath, &failure);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "LanescopeTeacher: cannot write %s (%s); %s is left as it was\n", memoryPath,
+                     failure.c_str(), memoryPath);
         return 1;
     }
     std::printf("taught %d areas, and %d again after pruning; %d bases kept in %s\n", report.Taught(),
