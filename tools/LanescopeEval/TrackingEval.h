@@ -40,8 +40,9 @@ enum class MotFileKind {
     Results      /* frame,id,left,top,width,height,conf,x,y,z */
 };
 
-/* Reads the boxes of a MOTChallenge text from in into boxes, skipping empty lines. False, with a message
-   naming the line in error, when a line is not a box or an id appears twice in one frame. */
+/* Reads the boxes of a MOTChallenge text from in into boxes, skipping a UTF-8 byte-order mark, blank lines
+   and a first line of column names; a line may end with one comma. False, with a message naming the line
+   in error, when a line is not a box or an id appears twice in one frame. */
 bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error);
 
 /* ReadMotText on the file at path; the message also names the file. */
