@@ -100,6 +100,10 @@ TEST(ScoreTracks, HandWorkedSequences)
     const TrackingScores apart = ScoreTracks(truth, Boxes({{1, 5, 100, 100}, {2, 5, 100, 100}}));
     EXPECT_NEAR(apart.mota, 1 - 5 / 3.0, 1e-12);
     EXPECT_EQ(apart.mostlyLost, 1);
+    EXPECT_EQ(ScoresText(apart).substr(0, 13), "MOTA -0.6667\n");
+    TrackingScores even;
+    even.mota = -0.00002;
+    EXPECT_EQ(ScoresText(even).substr(0, 12), "MOTA 0.0000\n") << "zero has no sign";
     const TrackingScores empty = ScoreTracks(truth, {});
     EXPECT_EQ(empty.mota, 0.0);
     EXPECT_EQ(empty.recall, 0.0);

@@ -26,9 +26,11 @@ std::string AtLine(long number)
 
 } // namespace
 
-bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error)
+bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error,
+                 long* flaggedOff)
 {
     boxes.clear();
+    long ignored = 0;
     MotTextReader reader(in);
     MotLine line;
     while (reader.Next(line, error)) {
@@ -52,10 +54,14 @@ bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes,
             b.score = f[6];
         if (f.size() > 7 && !WholeNumber(f[7], b.type))
             b.type = -1;
-        if (kind == MotFileKind::GroundTruth && b.score == 0)
+        if (kind == MotFileKind::GroundTruth && b.score == 0) {
+            ++ignored;
             continue;
+        }
         boxes.push_back(b);
     }
+    if (flaggedOff)
+        *flaggedOff = ignored;
     if (!error.empty()) {
         error = AtLine(line.number) + error;
         return false;
@@ -63,14 +69,15 @@ bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes,
     return true;
 }
 
-bool ReadMotFile(const std::string& path, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error)
+bool ReadMotFile(const std::string& path, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error,
+                 long* flaggedOff)
 {
     std::ifstream in(path);
     if (!in) {
         error = path + ": cannot open";
         return false;
     }
-    if (!ReadMotText(in, kind, boxes, error)) {
+    if (!ReadMotText(in, kind, boxes, error, flaggedOff)) {
         error = path + ": " + error;
         return false;
     }
