@@ -10,3 +10,8 @@ done
 cd "$prefix"
 bin/TrafficVideoMaker --frames 3 --size 160x120 v.avi
 bin/LanescopeEval v_gt.txt v_gt.txt | grep -x "MOTA 1.0000"
+# Frames without ground truth score nothing: a reason and exit 1, not a row of zeros.
+status=0
+bin/LanescopeEval v_gt.txt v_gt.txt --frames 50-60 >scores.txt 2>why.txt || status=$?
+[ "$status" -eq 1 ] && [ ! -s scores.txt ] && grep -q "^LanescopeEval: nothing was scored: no box of v_gt.txt" why.txt ||
+    { echo "LanescopeEval on frames 50-60 exited $status: $(cat why.txt)" >&2; exit 1; }

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <random>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -85,15 +86,24 @@ TEST(ScoreTracks, HandWorkedSequences)
     EXPECT_EQ(same.mostlyTracked, 1);
 
     // The tracker changes its id in frame 3: one switch, and the best identity pairing keeps 2 of 3 boxes.
-    const TrackingScores changed = ScoreTracks(truth, Boxes({{1, 7, 0, 0}, {2, 7, 10, 0}, {3, 8, 20, 0}}));
-    EXPECT_EQ(changed.idSwitches, 1);
-    EXPECT_NEAR(changed.mota, 1 - 1 / 3.0, 1e-12);
-    EXPECT_NEAR(changed.idf1, 2 * 2 / 6.0, 1e-12);
+    // Every int is an id, none of them stands for "no track".
+    for (const auto& [before, after] : {std::pair{7, 8}, std::pair{-3, -4}, std::pair{0, -1}}) {
+        const TrackingScores changed =
+            ScoreTracks(truth, Boxes({{1, before, 0, 0}, {2, before, 10, 0}, {3, after, 20, 0}}));
+        EXPECT_EQ(changed.idSwitches, 1) << before << " -> " << after;
+        EXPECT_NEAR(changed.mota, 1 - 1 / 3.0, 1e-12);
+        EXPECT_NEAR(changed.idf1, 2 * 2 / 6.0, 1e-12);
+        EXPECT_EQ(changed.mostlyTracked, 1);
+    }
 
     // A track that never overlaps: 3 misses and 2 false positives over 3 true boxes; nothing at all: MOTA 0.
     const TrackingScores apart = ScoreTracks(truth, Boxes({{1, 5, 100, 100}, {2, 5, 100, 100}}));
     EXPECT_NEAR(apart.mota, 1 - 5 / 3.0, 1e-12);
     EXPECT_EQ(apart.mostlyLost, 1);
+    EXPECT_EQ(ScoresText(apart).substr(0, 13), "MOTA -0.6667\n");
+    TrackingScores even;
+    even.mota = -0.00002;
+    EXPECT_EQ(ScoresText(even).substr(0, 12), "MOTA 0.0000\n") << "zero has no sign";
     const TrackingScores empty = ScoreTracks(truth, {});
     EXPECT_EQ(empty.mota, 0.0);
     EXPECT_EQ(empty.recall, 0.0);
@@ -143,7 +153,7 @@ TEST(ReadMotText, GroundTruthFlagsSpacesAndErrors)
     EXPECT_EQ(error, "line 2: id 3 appears twice in frame 1");
     std::istringstream nul(std::string("1,3,0,0,5,5\0x\n", 14));
     EXPECT_FALSE(ReadMotText(nul, MotFileKind::Results, boxes, error)) << "a NUL byte ends no field";
-    std::istringstream header("frame,id,x,y,w,h\n");
-    EXPECT_FALSE(ReadMotText(header, MotFileKind::Results, boxes, error));
-    EXPECT_EQ(error, "line 1: not a box (frame,id,left,top,width,height,...)");
+    std::istringstream header("frame,id,x,y,w,h\n1,3,0,0,5,5\nframe,id,x,y,w,h\n");
+    EXPECT_FALSE(ReadMotText(header, MotFileKind::Results, boxes, error)) << "column names only come first";
+    EXPECT_EQ(error, "line 3: not a box (frame,id,left,top,width,height,...)");
 }

@@ -1,8 +1,10 @@
 // The two layouts of annotated boxes are told apart by their content and give the same box in the
-// programs' analysed coordinates; a file that mixes layouts or has a stray line is refused by its line.
+// programs' analysed coordinates; a file that mixes layouts or has a stray line is refused by its line, and
+// the teacher takes and refuses the same files as the evaluator.
 
 #include "Annotations.h"
 #include "TempFolder.h"
+#include "TrackingEval.h"
 
 #include <gtest/gtest.h>
 
@@ -47,4 +49,41 @@ TEST(Annotations, LayoutsAreToldApartByContent)
     const std::string stray = WriteText(folder, "stray.csv", "frame,id,x,y,width,height\n0,1,0,0,9,9\nend\n");
     EXPECT_FALSE(ReadAnnotations(stray, 480, CvTypeSource::Class, maker, error));
     EXPECT_NE(error.find("stray.csv line 3"), std::string::npos) << error;
+}
+
+TEST(Annotations, ReadAsTheEvaluatorReadsThem)
+{
+    TempFolder folder;
+    const std::string box = "1,3,10,20,30,40,1,2,1";
+    const struct
+    {
+        std::string text;
+        const char* refused; // what both messages say, or null when both read the one box
+    } cases[] = {
+        {"\xEF\xBB\xBF" + box + "\n", nullptr},
+        {"\xEF\xBB\xBF\nframe,id,left,top,width,height,flag,class,visibility\n" + box + "\n", nullptr},
+        {box + ",\r\n", nullptr},
+        {"nan,3,10,20,30,40,1,2,1\n", "line 1: "},
+        {box + ",,\n", "line 1: "},
+        {box + std::string(1, '\0') + "\n", "line 1: "},
+        {box + "\nframe,id\n", "line 2: "},
+        {box + "\n1,3,50,20,30,40,0,2,1\n", "line 2: id 3 appears twice in frame 1"}};
+    for (const auto& c : cases) {
+        const std::string path = folder / "gt.txt";
+        std::ofstream(path, std::ios::binary) << c.text;
+        CvAnnotations taught;
+        std::vector<MotBox> scored;
+        std::string teacherError, evaluatorError;
+        const bool teacher = ReadAnnotations(path, 480, CvTypeSource::Class, taught, teacherError);
+        const bool evaluator = ReadMotFile(path, MotFileKind::GroundTruth, scored, evaluatorError);
+        EXPECT_EQ(teacher, !c.refused) << c.text << teacherError;
+        EXPECT_EQ(evaluator, !c.refused) << c.text << evaluatorError;
+        if (c.refused) {
+            EXPECT_NE(teacherError.find(c.refused), std::string::npos) << teacherError;
+            EXPECT_NE(evaluatorError.find(c.refused), std::string::npos) << evaluatorError;
+        } else if (teacher && evaluator) {
+            EXPECT_EQ(taught.byFrame.at(0).size(), 1u) << c.text;
+            EXPECT_EQ(scored.size(), 1u) << c.text;
+        }
+    }
 }

@@ -2,10 +2,12 @@
 //
 //   LanescopeEval truth_gt.txt tracks.txt [--frames FIRST-LAST] [--iou T]
 //
-// Prints one "name value" line per measure.
+// Prints one "name value" line per measure. Exits 1 when a file is refused or no ground-truth box falls in
+// the scored frames (a score of nothing would read as a real one), 2 on a wrong command line.
 
 #include "TrackingEval.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,21 @@ static int Usage()
                  "  (frame,id,left,top,width,height,flag,class,visibility; flag 0 lines ignored) over the\n"
                  "  frames FIRST to LAST (default: all); a box matches at IoU >= T (default 0.5)\n");
     return 2;
+}
+
+/* Why no ground-truth box of truthPath lies in the frames of options, truth being its boxes that are not
+   flagged 0 and flaggedOff the number of those that are. */
+static std::string NothingScored(const std::string& truthPath, const std::vector<MotBox>& truth,
+                                 long flaggedOff, const ScoreOptions& options)
+{
+    if (truth.empty())
+        return flaggedOff > 0 ? "every box of " + truthPath + " is flagged 0 (not to be evaluated)"
+                              : truthPath + " holds no box";
+    const auto [first, last] = std::minmax_element(
+        truth.begin(), truth.end(), [](const MotBox& a, const MotBox& b) { return a.frame < b.frame; });
+    return "no box of " + truthPath + " is in frames " + std::to_string(options.firstFrame) + "-" +
+           std::to_string(options.lastFrame) + "; its boxes are in frames " + std::to_string(first->frame) +
+           "-" + std::to_string(last->frame);
 }
 
 int main(int argc, char** argv)
@@ -49,17 +66,18 @@ int main(int argc, char** argv)
 
     std::vector<MotBox> truth, tracks;
     std::string error;
-    if (!ReadMotFile(files[0], MotFileKind::GroundTruth, truth, error) ||
+    long flaggedOff = 0;
+    if (!ReadMotFile(files[0], MotFileKind::GroundTruth, truth, error, &flaggedOff) ||
         !ReadMotFile(files[1], MotFileKind::Results, tracks, error)) {
         std::fprintf(stderr, "LanescopeEval: %s\n", error.c_str());
         return 1;
     }
     const TrackingScores s = ScoreTracks(truth, tracks, options);
-    std::printf("MOTA %.4f\nMOTP %.4f\nIDF1 %.4f\nIDP %.4f\nIDR %.4f\nprecision %.4f\nrecall %.4f\n"
-                "switches %ld\nfragmentations %ld\nmatches %ld\nmisses %ld\nfalse_positives %ld\n"
-                "objects %d\nmostly_tracked %d\npartly_tracked %d\nmostly_lost %d\n",
-                s.mota, s.motp, s.idf1, s.idPrecision, s.idRecall, s.precision, s.recall, s.idSwitches,
-                s.fragmentations, s.matches, s.misses, s.falsePositives, s.objects, s.mostlyTracked,
-                s.partlyTracked, s.mostlyLost);
+    if (s.truthBoxes == 0) {
+        std::fprintf(stderr, "LanescopeEval: nothing was scored: %s\n",
+                     NothingScored(files[0], truth, flaggedOff, options).c_str());
+        return 1;
+    }
+    std::fputs(ScoresText(s).c_str(), stdout);
     return 0;
 }

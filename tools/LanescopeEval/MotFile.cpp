@@ -1,40 +1,13 @@
-// Reading MOTChallenge text files: one box per line, comma-separated, spaces after commas tolerated.
+// Reading MOTChallenge text files into boxes: the lines by the rules every tool reads them with, the columns
+// as the evaluator needs them.
 
+#include "MotText.h"
 #include "TrackingEval.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
-#include <set>
-#include <utility>
 
 namespace {
-
-/* The comma-separated numbers of line; false when a field is not a finite number. */
-bool SplitNumbers(const std::string& line, std::vector<double>& fields)
-{
-    fields.clear();
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = line.find(',', start);
-        const std::string text =
-            line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const char* begin = text.c_str();
-        char* end = nullptr;
-        errno = 0;
-        const double value = std::strtod(begin, &end);
-        while (*end == ' ' || *end == '\t' || *end == '\r')
-            ++end;
-        // The whole field must be the number: a NUL byte inside it would otherwise end it early.
-        if (end == begin || end != begin + text.size() || errno == ERANGE || !std::isfinite(value))
-            return false;
-        fields.push_back(value);
-        if (comma == std::string::npos)
-            return true;
-        start = comma + 1;
-    }
-}
 
 /* value as an int when it is a whole number an int can hold. */
 bool WholeNumber(double value, int& out)
@@ -45,20 +18,26 @@ bool WholeNumber(double value, int& out)
     return true;
 }
 
+/* The start of a message about the line numbered number. */
+std::string AtLine(long number)
+{
+    return "line " + std::to_string(number) + ": ";
+}
+
 } // namespace
 
-bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error)
+bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error,
+                 long* flaggedOff)
 {
     boxes.clear();
-    std::set<std::pair<int, int>> seen; // (frame, id) of every box read, flagged-off ones included
-    std::vector<double> f;
-    std::string line;
-    for (long number = 1; std::getline(in, line); ++number) {
-        if (line.find_first_not_of(" \t\r") == std::string::npos)
-            continue;
-        const std::string where = "line " + std::to_string(number) + ": ";
+    long ignored = 0;
+    MotTextReader reader(in);
+    MotLine line;
+    while (reader.Next(line, error)) {
+        const std::string where = AtLine(line.number);
+        const std::vector<double>& f = line.values;
         MotBox b;
-        if (!SplitNumbers(line, f) || f.size() < 6) {
+        if (!line.numbers || f.size() < 6) {
             error = where + "not a box (frame,id,left,top,width,height,...)";
             return false;
         }
@@ -75,30 +54,30 @@ bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes,
             b.score = f[6];
         if (f.size() > 7 && !WholeNumber(f[7], b.type))
             b.type = -1;
-        if (!seen.insert({b.frame, b.id}).second) {
-            error =
-                where + "id " + std::to_string(b.id) + " appears twice in frame " + std::to_string(b.frame);
-            return false;
-        }
-        if (kind == MotFileKind::GroundTruth && b.score == 0)
+        if (kind == MotFileKind::GroundTruth && b.score == 0) {
+            ++ignored;
             continue;
+        }
         boxes.push_back(b);
     }
-    if (in.bad()) {
-        error = "read error";
+    if (flaggedOff)
+        *flaggedOff = ignored;
+    if (!error.empty()) {
+        error = AtLine(line.number) + error;
         return false;
     }
     return true;
 }
 
-bool ReadMotFile(const std::string& path, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error)
+bool ReadMotFile(const std::string& path, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error,
+                 long* flaggedOff)
 {
     std::ifstream in(path);
     if (!in) {
         error = path + ": cannot open";
         return false;
     }
-    if (!ReadMotText(in, kind, boxes, error)) {
+    if (!ReadMotText(in, kind, boxes, error, flaggedOff)) {
         error = path + ": " + error;
         return false;
     }

@@ -4,6 +4,7 @@
 #include "TrackingEval.h"
 
 #include <map>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -23,15 +24,16 @@ double Ratio(double numerator, double denominator)
     return denominator > 0 ? numerator / denominator : 0.0;
 }
 
-/* What the matching remembers of one ground-truth object between frames. */
+/* What the matching remembers of one ground-truth object between frames. Every int is some track's id, so
+   "no track" is an empty optional. */
 struct ObjectHistory
 {
-    int lastTrack = -1;         /* track it was last matched to in any frame; -1 never */
-    int trackWhenLastSeen = -1; /* track it was matched to in the last frame it appeared; -1 none */
-    bool matchedBefore = false; /* matched in some earlier frame */
-    bool interrupted = false;   /* missed since its last match */
-    long frames = 0;            /* frames in which it appears */
-    long matchedFrames = 0;     /* frames in which it is matched */
+    std::optional<int> lastTrack;         /* track it was last matched to in any frame, if ever */
+    std::optional<int> trackWhenLastSeen; /* track it was matched to in the last frame it appeared, if any */
+    bool matchedBefore = false;           /* matched in some earlier frame */
+    bool interrupted = false;             /* missed since its last match */
+    long frames = 0;                      /* frames in which it appears */
+    long matchedFrames = 0;               /* frames in which it is matched */
 };
 
 /* The matches of one frame as (truth index, track index) pairs, established correspondences first. */
@@ -44,10 +46,10 @@ std::vector<std::pair<std::size_t, std::size_t>> MatchFrame(const std::vector<co
     std::vector<bool> truthTaken(truth.size(), false), trackTaken(tracks.size(), false);
     for (std::size_t g = 0; g < truth.size(); ++g) {
         const auto h = history.find(truth[g]->id);
-        if (h == history.end() || h->second.trackWhenLastSeen < 0)
+        if (h == history.end() || !h->second.trackWhenLastSeen)
             continue;
         for (std::size_t t = 0; t < tracks.size(); ++t)
-            if (!trackTaken[t] && tracks[t]->id == h->second.trackWhenLastSeen &&
+            if (!trackTaken[t] && tracks[t]->id == *h->second.trackWhenLastSeen &&
                 BoxIou(truth[g]->box, tracks[t]->box) >= threshold) {
                 matches.emplace_back(g, t);
                 truthTaken[g] = trackTaken[t] = true;
@@ -140,7 +142,7 @@ TrackingScores ScoreTracks(const std::vector<MotBox>& truth, const std::vector<M
         const std::vector<const MotBox*>& hypotheses = h == trackFrames.end() ? none : h->second;
         const auto matches = MatchFrame(objects, hypotheses, history, options.iouThreshold);
 
-        std::vector<int> trackOf(objects.size(), -1);
+        std::vector<std::optional<int>> trackOf(objects.size());
         for (const auto& [gi, ti] : matches) {
             trackOf[gi] = hypotheses[ti]->id;
             iouSum += BoxIou(objects[gi]->box, hypotheses[ti]->box);
@@ -149,12 +151,12 @@ TrackingScores ScoreTracks(const std::vector<MotBox>& truth, const std::vector<M
             ObjectHistory& o = history[objects[gi]->id];
             ++o.frames;
             o.trackWhenLastSeen = trackOf[gi];
-            if (trackOf[gi] < 0) {
+            if (!trackOf[gi]) {
                 o.interrupted = o.matchedBefore;
                 continue;
             }
             ++o.matchedFrames;
-            if (o.lastTrack >= 0 && o.lastTrack != trackOf[gi])
+            if (o.lastTrack && o.lastTrack != trackOf[gi])
                 ++s.idSwitches;
             if (o.interrupted)
                 ++s.fragmentations;

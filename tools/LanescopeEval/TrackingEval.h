@@ -40,12 +40,16 @@ enum class MotFileKind {
     Results      /* frame,id,left,top,width,height,conf,x,y,z */
 };
 
-/* Reads the boxes of a MOTChallenge text from in into boxes, skipping empty lines. False, with a message
-   naming the line in error, when a line is not a box or an id appears twice in one frame. */
-bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error);
+/* Reads the boxes of a MOTChallenge text from in into boxes, skipping a UTF-8 byte-order mark, blank lines
+   and a first line of column names; a line may end with one comma. False, with a message naming the line
+   in error, when a line is not a box or an id appears twice in one frame. Unless flaggedOff is null, it
+   receives the number of ground-truth boxes left out for their flag 0. */
+bool ReadMotText(std::istream& in, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error,
+                 long* flaggedOff = nullptr);
 
 /* ReadMotText on the file at path; the message also names the file. */
-bool ReadMotFile(const std::string& path, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error);
+bool ReadMotFile(const std::string& path, MotFileKind kind, std::vector<MotBox>& boxes, std::string& error,
+                 long* flaggedOff = nullptr);
 
 /* The intersection over union of two boxes, 0 when either is empty. */
 double BoxIou(const cv::Rect2d& a, const cv::Rect2d& b);
@@ -90,3 +94,6 @@ struct TrackingScores
 /* Scores tracks against truth over the frames of options. */
 TrackingScores ScoreTracks(const std::vector<MotBox>& truth, const std::vector<MotBox>& tracks,
                            const ScoreOptions& options = ScoreOptions());
+
+/* The scores as LanescopeEval reports them: one "name value" line per measure, ratios with four decimals. */
+std::string ScoresText(const TrackingScores& scores);

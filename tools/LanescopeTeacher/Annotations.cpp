@@ -1,9 +1,8 @@
 #include "Annotations.h"
+#include "MotText.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -16,35 +15,16 @@ const int GROUND_TRUTH_VALUES = 7;
 /* Lanescope's types are Type1 to Type256. */
 const int LAST_TYPE = 256;
 
-/* Splits line at its commas into numbers; false when a field is not a number. */
-bool ParseValues(const std::string& line, std::vector<double>& values)
-{
-    values.clear();
-    std::stringstream fields(line);
-    std::string field;
-    while (std::getline(fields, field, ',')) {
-        const char* text = field.c_str();
-        char* end = nullptr;
-        errno = 0;
-        const double value = std::strtod(text, &end);
-        while (*end == ' ' || *end == '\t' || *end == '\r')
-            end++;
-        if (end == text || *end || errno || !std::isfinite(value))
-            return false;
-        values.push_back(value);
-    }
-    return !values.empty();
-}
-
-bool IsBlank(const std::string& line)
-{
-    return line.find_first_not_of(" \t\r") == std::string::npos;
-}
-
 /* Rounds a coordinate to a pixel, kept within a range in which sums of coordinates fit an int. */
 int Pixel(double value)
 {
     return int(std::lround(std::max(-1e8, std::min(1e8, value))));
+}
+
+/* The start of a message about the line numbered number of path. */
+std::string AtLine(const std::string& path, long number)
+{
+    return path + " line " + std::to_string(number) + ": ";
 }
 
 } // namespace
@@ -58,17 +38,13 @@ bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource sour
         error = "cannot read " + path;
         return false;
     }
-    std::string line;
-    std::vector<double> v;
+    MotTextReader reader(in);
+    MotLine line;
+    const std::vector<double>& v = line.values;
     int layoutValues = 0; // the first data line's count decides the layout
-    for (int number = 1; std::getline(in, line); number++) {
-        if (IsBlank(line))
-            continue;
-        const std::string where = path + " line " + std::to_string(number) + ": ";
-        if (!ParseValues(line, v)) {
-            // The maker's header comes before any box; text anywhere else is not an annotation.
-            if (number == 1)
-                continue;
+    while (reader.Next(line, error)) {
+        const std::string where = AtLine(path, line.number);
+        if (!line.numbers) {
             error = where + "not a line of numbers";
             return false;
         }
@@ -112,6 +88,10 @@ bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource sour
         if (annotations.groundTruth)
             box.y = frameHeight - box.y - box.height;
         annotations.byFrame[int(v[0]) - first].push_back(CvAnnotatedBox{int(v[1]), int(type), box});
+    }
+    if (!error.empty()) {
+        error = AtLine(path, line.number) + error;
+        return false;
     }
     if (annotations.byFrame.empty()) {
         error = path + " holds no box";

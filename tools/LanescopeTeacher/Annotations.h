@@ -10,7 +10,9 @@
 //   the top of the picture as a player shows it), fractional values allowed, flag 0 marking a box not to
 //   be used.
 //
-// A first data line of six values is the maker's layout; seven or more values make it ground truth.
+// A first data line of six values is the maker's layout; seven or more values make it ground truth. Both
+// are read as the evaluator reads its files: a UTF-8 byte-order mark, blank lines and a first line of
+// column names are skipped, a line may end with one comma, and an id appears at most once in a frame.
 
 #include <opencv2/core.hpp>
 
@@ -40,6 +42,7 @@ struct CvAnnotations
 };
 
 /* Reads the boxes of path for a video whose frames are frameHeight rows high. False, with a reason in
-   error, when the file cannot be read, holds no box, or has a line that is neither layout. */
+   error, when the file cannot be read, holds no box, has a line that is neither layout, or repeats an id
+   in a frame. */
 bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource source,
                      CvAnnotations& annotations, std::string& error);
