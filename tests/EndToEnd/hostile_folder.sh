@@ -3,7 +3,8 @@
 # was; one that "am.dat" cannot be read from: the file is moved aside and the run saves its own. "am.dat" that is a directory stays a
 # directory; a symbolic link is replaced by the saved file, never written through; a file that another
 # program replaces during the run is replaced whole by the run's own save at its end. The tracks file
-# meets a directory and a link in its place.
+# meets a directory and a link in its place, and the files of a run in another folder on the same video:
+# the recording and the tracks file under their names come whole from the run that ended last.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -94,10 +95,29 @@ mkdir clip_tracks.txt
 run Lanescope clip.avi /r
 expect_eq "tracks file a directory: exit code" "$RC" 0
 expect_contains "tracks file a directory: message" "$ERR" "clip_tracks.txt"
-expect_eq "tracks file a directory: leftover files" "$(ls | grep -c '^clip_tracks\.txt\.')" 0
+expect_eq "tracks file a directory: leftover files" "$(ls | grep -cE '^clip_tracks\.[[:alnum:]]{6}\.txt$')" 0
 rmdir clip_tracks.txt
 ln -s elsewhere/target.dat clip_tracks.txt
 run Lanescope clip.avi /r
 expect_eq "tracks file a link: the target" "$(cat elsewhere/target.dat)" keep
 [ -f clip_tracks.txt ] && [ ! -L clip_tracks.txt ] || fail "tracks file a link: not replaced by a file"
+
+# A run that tracks, held stopped while a run from another folder with a fresh memory plays the same video
+# to its end, then ended last. Neither takes the other's files for unfinished ones.
+mkdir tracking fresh
+cp first.dat tracking/am.dat
+cd tracking
+start Lanescope ../long.avi /r
+wait_window
+for i in $(seq 100); do ls .. | grep '^long_tracks\.' >/dev/null && break; sleep 0.1; done
+kill -STOP "$STARTED_PID"
+cd ../fresh
+run Lanescope ../long.avi /r
+cd ..
+kill -CONT "$STARTED_PID"
+wait_exit 200
+expect_eq "runs side by side: exit code" "$RC" 0
+[ -s long_tracks.txt ] || fail "runs side by side: the tracks file is not the tracking run's"
+"$PROBE" tracks long_out.avi long_tracks.txt >/dev/null || fail "runs side by side: files of two runs"
+grep -h "earlier run" tracking/err.txt fresh/err.txt && fail "runs side by side: a running run's files named"
 finish

@@ -51,6 +51,28 @@ for name in Lanescope Quadfinder; do
     done
 done
 
+# A full disk, made with setrlimit(RLIMIT_FSIZE) through ulimit -f, since a small tmpfs cannot be mounted on
+# every machine; with SIGXFSZ ignored, writes past the limit fail as on a full disk. Lanescope's recording is
+# cut after about half its frames (its small tracks file is written whole and replaces the earlier one);
+# Quadfinder can write nothing at all. Standard error goes through a pipe, which the limit does not touch.
+for case in "Lanescope 700 1" "Quadfinder 0 2"; do
+    read -r name limit n <<<"$case"
+    run $name clip.avi /r
+    cp clip_out.avi earlier.avi
+    cp clip_squares.csv earlier.csv
+    (trap '' XFSZ; ulimit -f "$limit"; exec "$(program $name)" clip.avi /r 2>&1 >/dev/null </dev/null) |
+        cat >err.txt || fail "$name full disk: exit code"
+    cmp -s clip_out.avi earlier.avi || fail "$name full disk: the earlier recording changed"
+    expect_contains "$name full disk: standard error" "$(cat err.txt)" "The recording clip_out.avi is incomplete (24 \
+frames written, but the file does not hold them all); the earlier clip_out.avi is kept, and this run's recording is kept \
+as clip_out.incomplete-$n.avi."
+done
+recorded=$(frames_of clip_out.incomplete-1.avi 2>/dev/null || echo 0)
+[ "$recorded" -gt 0 ] && [ "$recorded" -lt 24 ] || fail "Lanescope full disk: $recorded frames recorded, not part of 24"
+expect_contains "Quadfinder full disk: standard error" "$(cat err.txt)" "Cannot write clip_squares.csv (File too \
+large); the earlier clip_squares.csv is kept, and what this run wrote is kept as clip_squares.incomplete-1.csv."
+cmp -s clip_squares.csv earlier.csv || fail "Quadfinder full disk: the earlier squares file changed"
+
 # On a terminal, a run without a window shows its progress on standard error and ends that line.
 unset DISPLAY
 timeout 120 script -qec "'$LANESCOPE' clip.avi 2>&1 >/dev/null" /dev/null >tty.txt || fail "progress run: exit code"
