@@ -15,7 +15,7 @@
 
 int main(int argc, char** argv)
 {
-    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as ESC does, and the memory is saved.
+    // From here on Ctrl+C, SIGTERM, SIGHUP and a broken pipe end the run as ESC does; the memory is saved.
     CatchStopSignals();
     // Destroyed in reverse: the memory object first, then the display image holder inside the front-end.
     CvVideoFrontEnd frontEnd;

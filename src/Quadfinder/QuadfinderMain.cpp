@@ -10,7 +10,8 @@
 
 int main(int argc, char** argv)
 {
-    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as a key does, and the recording is closed whole.
+    // From here on Ctrl+C, SIGTERM, SIGHUP and a broken pipe end the run as a key does, and the recording
+    // and the squares file are closed whole.
     CatchStopSignals();
     CvVideoFrontEnd frontEnd;
 
