@@ -5,6 +5,7 @@
 #include "LanescopeState.h"
 #include "MemoryFile.h"
 #include "ProgressLine.h"
+#include "RunSummary.h"
 #include "StopSignals.h"
 #include "TracksFile.h"
 #include "VideoFrontEnd.h"
@@ -67,7 +68,8 @@ int main(int argc, char** argv)
     EndProgressLine(progress);
     CloseTracksFile(lanescopeTracks);
 
-    CloseMemoryFile(memoryFile, memory);
+    const bool memorySaved = CloseMemoryFile(memoryFile, memory);
     ReleaseVideoFrontEnd(frontEnd);
+    PrintRunSummary(frontEnd, lanescopeTracks.out, CV_LS_MEMORY_FILE, memorySaved);
     return 0;
 }

@@ -468,11 +468,13 @@ bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, c
     return false;
 }
 
-void CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory)
+bool CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory)
 {
+    bool saved = false;
     if (session.save) {
         std::string failure;
         SaveMemoryFile(memory, session.fileName, &failure);
+        saved = failure.empty();
         if (!failure.empty())
             std::fprintf(stderr,
                          "What was learned in this run could not be saved to %s (%s); %s is left as it was\n",
@@ -481,4 +483,5 @@ void CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory)
     if (session.lockFd >= 0)
         close(session.lockFd);
     session.lockFd = -1;
+    return saved;
 }

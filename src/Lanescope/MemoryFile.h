@@ -57,5 +57,5 @@ struct CvMemoryFileSession
 bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, const char* fileName);
 
 /* Ends the run's use of the memory file: saves the memory unless the session must not, reports a failed
-   save on standard error, and releases the folder. */
-void CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory);
+   save on standard error, and releases the folder. True when the memory was saved. */
+bool CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory);

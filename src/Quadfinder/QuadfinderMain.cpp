@@ -2,6 +2,7 @@
 
 #include "FilmPosition.h"
 #include "ProgressLine.h"
+#include "RunSummary.h"
 #include "SquareSearchImage.h"
 #include "Squares.h"
 #include "SquaresFile.h"
@@ -45,5 +46,6 @@ int main(int argc, char** argv)
 
     ReleaseVideoFrontEnd(frontEnd);
     cvReleaseMemStorage(&storage);
+    PrintRunSummary(frontEnd, squaresFile.out);
     return 0;
 }
