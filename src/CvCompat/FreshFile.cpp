@@ -132,7 +132,7 @@ std::string KeepAsIncomplete(const std::string& fresh, const std::string& path)
 {
     const PathParts parts = SplitPath(path);
     for (int n = 1; n <= 100000; n++) {
-        const std::string name = NameBeside(parts, ".incomplete-" + std::to_string(n));
+        std::string name = NameBeside(parts, ".incomplete-" + std::to_string(n));
         if (renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0)
             return name;
         if (errno == EEXIST)
