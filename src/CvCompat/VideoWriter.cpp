@@ -3,12 +3,13 @@
 #include "FreshFile.h"
 #include "VideoCapture.h"
 
+#include <opencv2/core/utils/logger.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,32 +23,10 @@ struct VideoWriter
     int channels;           /* 3 for a colour video, 1 otherwise */
     std::string path;       /* where the video goes when it is closed */
     std::string fresh;      /* the file the frames go into until then */
+    int freshFd;            /* that file, held open and locked until it is named */
+    uint64_t frames;        /* frames the encoder took */
+    bool encoderFailed;     /* the encoder threw on a frame it was handed */
 };
-
-/* Makes a new empty file beside path whose name ends as path's does ("clip_out.avi" gives
-   "clip_out.Ab12Cd.avi": the encoder chooses its container by that ending) and returns its name; empty,
-   with errno set, when the folder allows none. */
-static std::string MakeFreshFile(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < nameStart)
-        dot = path.size();
-    const std::string ending = path.substr(dot);
-    const std::string unique = ".XXXXXX";
-    std::string stem = path.substr(nameStart, dot - nameStart);
-    // The new name must fit where a name of the longest allowed length fits.
-    if (stem.size() + unique.size() + ending.size() > NAME_MAX)
-        stem.resize(NAME_MAX > unique.size() + ending.size() ? NAME_MAX - unique.size() - ending.size() : 0);
-    std::string name = path.substr(0, nameStart) + stem + unique + ending;
-    // The access a file the encoder made itself would have.
-    const int fd = CreateFreshFile(name, static_cast<int>(ending.size()), DefaultFileMode());
-    if (fd < 0)
-        return std::string();
-    close(fd);
-    return name;
-}
 
 /* Opens the encoder on a fresh file beside path; null with error set to the file system's errno, or left
    alone when the encoder refused. */
@@ -59,8 +38,9 @@ static VideoWriter* OpenOnFreshFile(const char* path, int fourcc, double fps, Cv
         error = EISDIR;
         return nullptr;
     }
-    const std::string fresh = MakeFreshFile(path);
-    if (fresh.empty()) {
+    std::string fresh;
+    const int fd = CreateLockedFileBeside(path, fresh);
+    if (fd < 0) {
         error = errno;
         return nullptr;
     }
@@ -76,11 +56,16 @@ static VideoWriter* OpenOnFreshFile(const char* path, int fourcc, double fps, Cv
             writer->channels = isColor ? 3 : 1;
             writer->path = path;
             writer->fresh = fresh;
+            writer->freshFd = fd;
+            writer->frames = 0;
+            writer->encoderFailed = false;
         }
     } catch (const cv::Exception&) {
     }
-    if (!writer)
+    if (!writer) {
         unlink(fresh.c_str());
+        close(fd);
+    }
     return writer;
 }
 
@@ -107,26 +92,78 @@ int WriteFrame(VideoWriter* writer, const IplImage* image)
         return 0;
     try {
         writer->output.write(cv::cvarrToMat(image));
+        writer->frames++;
         return 1;
     } catch (const cv::Exception&) {
+        writer->encoderFailed = true;
         return 0;
     }
 }
 
-bool ReleaseVideoWriter(VideoWriter** writer, std::string* keptAs)
+/* Reads the closed file back far enough to know that it holds the frames written: it opens as a video,
+   counts them, and gives its last one. The frames between are not decoded again, which would cost as much
+   as the run that made them. */
+static bool HoldsEveryFrame(const VideoWriter& writer)
+{
+    // What the library says about a file that is cut short is the reason for the check, not news.
+    const cv::utils::logging::LogLevel level =
+        cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+    bool holds = false;
+    try {
+        cv::VideoCapture check(FileUrl(writer.fresh.c_str()), cv::CAP_FFMPEG);
+        const double frames = static_cast<double>(writer.frames);
+        holds = check.isOpened() && check.get(cv::CAP_PROP_FRAME_COUNT) == frames;
+        cv::Mat last;
+        // A file whose index is lost seeks nowhere; reading the last frame leaves the position just after it.
+        if (holds && writer.frames > 0)
+            holds = check.set(cv::CAP_PROP_POS_FRAMES, frames - 1) && check.read(last) &&
+                    check.get(cv::CAP_PROP_POS_FRAMES) == frames;
+    } catch (const cv::Exception&) {
+        holds = false;
+    }
+    cv::utils::logging::setLogLevel(level);
+    return holds;
+}
+
+/* Why the closed video does not hold every frame it took, or empty when it does. */
+static std::string FindFlaw(const VideoWriter& writer)
+{
+    if (writer.encoderFailed)
+        return "the encoder failed on a frame";
+    // Data that the system could not store shows here, though every write seemed to succeed.
+    if (fsync(writer.freshFd) != 0)
+        return std::string("the file system reported an error (") + std::strerror(errno) + ")";
+    if (!HoldsEveryFrame(writer))
+        return "the file does not hold them all";
+    return std::string();
+}
+
+bool ReleaseVideoWriter(VideoWriter** writer, ClosedVideo* closed)
 {
     if (!writer || !*writer)
         return true;
     VideoWriter* closing = *writer;
     closing->output.release();
-    // A link at the path is replaced by the rename, not followed.
-    const bool placed = std::rename(closing->fresh.c_str(), closing->path.c_str()) == 0;
-    const int error = errno;
-    if (!placed && keptAs)
-        *keptAs = closing->fresh;
+    ClosedVideo result;
+    result.frames = closing->frames;
+    result.flaw = FindFlaw(*closing);
+    bool placed = false;
+    if (result.flaw.empty()) {
+        // A link at the path is replaced by the rename, not followed.
+        placed = std::rename(closing->fresh.c_str(), closing->path.c_str()) == 0;
+        result.renameError = placed ? 0 : errno;
+        result.name = placed ? closing->path : closing->fresh;
+    } else {
+        result.name = KeepAsIncomplete(closing->fresh, closing->path);
+        if (result.name.empty())
+            result.name = closing->fresh;
+    }
+    // The lock goes only now, so that no other run takes the file for one left unfinished meanwhile.
+    close(closing->freshFd);
     delete closing;
     *writer = nullptr;
-    errno = error;
+    if (closed)
+        *closed = result;
     return placed;
 }
 

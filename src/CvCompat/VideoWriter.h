@@ -7,9 +7,14 @@
 // The encoder opens a path as given and follows a symbolic link there. So frames go into a fresh file made
 // beside the path, never through a link, and that file is renamed to the path when the video is closed: a
 // link or an older video of that name is replaced whole, and stays as it was when the new one cannot be made.
+//
+// The encoder reports no failed write either: a full disk leaves a video cut short without a word. So the
+// closed file is read back before it replaces anything, and one that does not hold every frame is kept
+// under a name that says so, beside the older video.
 
 #include <opencv2/core/core_c.h>
 
+#include <cstdint>
 #include <string>
 
 namespace cvcompat {
@@ -36,9 +41,20 @@ VideoWriter* CreateVideoWriter(const char* path, int fourcc, double fps, CvSize 
    a frame whose size or channel count does not fit the video. */
 int WriteFrame(VideoWriter* writer, const IplImage* image);
 
-/* Finishes and closes the file, puts it in place under its path and sets *writer to null; tolerates a null
-   pointer at either level. False when the file could not be renamed to its path: then errno tells why and
-   *keptAs, when given, is the name it was left under. */
-bool ReleaseVideoWriter(VideoWriter** writer, std::string* keptAs = nullptr);
+/* What became of a video when it was closed. */
+struct ClosedVideo
+{
+    std::string name;    /* the file's name now: its path, or the one it was kept under; empty for none */
+    uint64_t frames = 0; /* frames the encoder took */
+    std::string flaw;    /* why the file does not hold all of them ("the file does not hold them all"...);
+                            empty when it does */
+    int renameError = 0; /* the errno of a whole file's rename to its path that failed, else 0 */
+};
+
+/* Finishes and closes the file, checks that it holds every frame written, puts it in place under its path
+   and sets *writer to null; tolerates a null pointer at either level. A file that fails the check leaves
+   what is at its path alone and is renamed as KeepAsIncomplete does. False when the file is not at its
+   path; *closed, when given, then says why and where the file is. */
+bool ReleaseVideoWriter(VideoWriter** writer, ClosedVideo* closed = nullptr);
 
 } // namespace cvcompat

@@ -5,6 +5,7 @@
 #include "LanescopeState.h"
 #include "MemoryFile.h"
 #include "ProgressLine.h"
+#include "RunSummary.h"
 #include "StopSignals.h"
 #include "TracksFile.h"
 #include "VideoFrontEnd.h"
@@ -15,7 +16,7 @@
 
 int main(int argc, char** argv)
 {
-    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as ESC does, and the memory is saved.
+    // From here on Ctrl+C, SIGTERM, SIGHUP and a broken pipe end the run as ESC does; the memory is saved.
     CatchStopSignals();
     // Destroyed in reverse: the memory object first, then the display image holder inside the front-end.
     CvVideoFrontEnd frontEnd;
@@ -67,7 +68,8 @@ int main(int argc, char** argv)
     EndProgressLine(progress);
     CloseTracksFile(lanescopeTracks);
 
-    CloseMemoryFile(memoryFile, memory);
+    const bool memorySaved = CloseMemoryFile(memoryFile, memory);
     ReleaseVideoFrontEnd(frontEnd);
+    PrintRunSummary(frontEnd, lanescopeTracks.out, CV_LS_MEMORY_FILE, memorySaved);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "FilmPosition.h"
 #include "ProgressLine.h"
+#include "RunSummary.h"
 #include "SquareSearchImage.h"
 #include "Squares.h"
 #include "SquaresFile.h"
@@ -10,7 +11,8 @@
 
 int main(int argc, char** argv)
 {
-    // From here on Ctrl+C, SIGTERM and SIGHUP end the run as a key does, and the recording is closed whole.
+    // From here on Ctrl+C, SIGTERM, SIGHUP and a broken pipe end the run as a key does, and the recording
+    // and the squares file are closed whole.
     CatchStopSignals();
     CvVideoFrontEnd frontEnd;
 
@@ -44,5 +46,6 @@ int main(int argc, char** argv)
 
     ReleaseVideoFrontEnd(frontEnd);
     cvReleaseMemStorage(&storage);
+    PrintRunSummary(frontEnd, squaresFile.out);
     return 0;
 }

@@ -1,46 +1,57 @@
 #include "ResultFile.h"
 
 #include "FreshFile.h"
+#include "OutputFiles.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-void ReportFailure(const char* what, const std::string& path, int error)
-{
-    std::fflush(stdout);
-    std::fprintf(stderr, "Cannot %s %s: %s\n", what, path.c_str(), std::strerror(error));
-}
-
-/* A new file made under a temporary name beside path and renamed over it: the rename replaces a symbolic
-   link, a hard link or a file of another kind without ever opening it. Null with errno set on failure. */
-std::FILE* CreateReplacing(const std::string& path)
+/* The fresh file for path, open for writing; null with errno set. */
+std::FILE* CreateBeside(const std::string& path, std::string& fresh)
 {
     struct stat info;
-    // A file its owner made read-only keeps its content, as it would if it were opened for writing.
-    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), W_OK) != 0)
-        return nullptr;
-    std::string name = path + ".XXXXXX";
-    const int fd = cvcompat::CreateFreshFile(name, 0, cvcompat::DefaultFileMode());
+    if (lstat(path.c_str(), &info) == 0) {
+        // The rename at the end would fail on a directory; a file its owner made read-only keeps its
+        // content, as it would if it were opened for writing.
+        if (S_ISDIR(info.st_mode)) {
+            errno = EISDIR;
+            return nullptr;
+        }
+        if (S_ISREG(info.st_mode) && access(path.c_str(), W_OK) != 0)
+            return nullptr;
+    }
+    const int fd = cvcompat::CreateLockedFileBeside(path, fresh);
     if (fd < 0)
         return nullptr;
     std::FILE* file = fdopen(fd, "w");
-    if (!file || std::rename(name.c_str(), path.c_str()) != 0) {
+    if (!file) {
         const int error = errno;
-        if (file)
-            std::fclose(file);
-        else
-            close(fd);
-        unlink(name.c_str());
+        unlink(fresh.c_str());
+        close(fd);
         errno = error;
-        return nullptr;
     }
     return file;
+}
+
+/* Ends writing after the failure error: the file keeps what was written under a name that says it is
+   incomplete, and the older file at the path stays. */
+void GiveUp(CvResultFile& result, int error)
+{
+    std::string aside = cvcompat::KeepAsIncomplete(result.fresh, result.path);
+    if (aside.empty())
+        aside = result.fresh;
+    // The lock goes after the rename, so that no other run takes the file for one left unfinished.
+    std::fclose(result.file);
+    result.file = nullptr;
+    result.keptAs = aside;
+    result.complete = false;
+    std::fflush(stdout);
+    std::fprintf(stderr, "Cannot write %s (%s); %s.\n", result.path.c_str(), std::strerror(error),
+                 DescribeKeptFile(result.path, aside, "what this run wrote").c_str());
 }
 
 } // namespace
@@ -53,25 +64,44 @@ std::string ResultFilePath(const CvVideoFrontEnd& frontEnd, const char* suffix)
 bool OpenResultFile(CvResultFile& result, const std::string& path)
 {
     result.path = path;
-    result.file = CreateReplacing(path);
-    if (!result.file)
-        ReportFailure("create", path, errno);
+    result.keptAs.clear();
+    result.complete = false;
+    ReportUnfinishedFiles(path);
+    result.file = CreateBeside(path, result.fresh);
+    if (!result.file) {
+        const int error = errno;
+        std::fflush(stdout);
+        std::fprintf(stderr, "Cannot create %s: %s\n", path.c_str(), std::strerror(error));
+    }
     return result.file != nullptr;
 }
 
 void FlushResultFile(CvResultFile& result)
 {
-    if (result.file && (std::fflush(result.file) != 0 || std::ferror(result.file))) {
-        ReportFailure("write", result.path, errno);
-        std::fclose(result.file);
-        result.file = nullptr;
-    }
+    if (result.file && (std::fflush(result.file) != 0 || std::ferror(result.file)))
+        GiveUp(result, errno != 0 ? errno : EIO);
 }
 
 void CloseResultFile(CvResultFile& result)
 {
     FlushResultFile(result);
-    if (result.file && std::fclose(result.file) != 0)
-        ReportFailure("write", result.path, errno);
+    if (!result.file)
+        return;
+    // What the system could not store shows here, though every write seemed to succeed.
+    if (fsync(fileno(result.file)) != 0) {
+        GiveUp(result, errno);
+        return;
+    }
+    // A link at the path is replaced by the rename, not followed.
+    result.complete = true;
+    result.keptAs = result.path;
+    if (std::rename(result.fresh.c_str(), result.path.c_str()) != 0) {
+        const int error = errno;
+        result.keptAs = result.fresh;
+        std::fflush(stdout);
+        std::fprintf(stderr, "What this run wrote could not be named %s (%s); it is kept as %s.\n",
+                     result.path.c_str(), std::strerror(error), result.fresh.c_str());
+    }
+    std::fclose(result.file);
     result.file = nullptr;
 }

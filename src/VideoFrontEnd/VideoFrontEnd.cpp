@@ -1,5 +1,7 @@
 #include "VideoFrontEnd.h"
 
+#include "OutputFiles.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/highgui/highgui_c.h>
@@ -214,6 +216,7 @@ void OpenResultWriter(CvVideoFrontEnd& fe)
     const int length = std::snprintf(fe.outputPath, sizeof fe.outputPath, "%s_out.avi", fe.baseName);
     if (length < 0 || length >= static_cast<int>(sizeof fe.outputPath))
         return;
+    ReportUnfinishedFiles(fe.outputPath);
     const CvSize size = cvSize(fe.frameWidth, fe.frameHeight);
     int failure = 0;
     const cv::utils::logging::LogLevel level =
@@ -294,15 +297,24 @@ int PollKey()
     return cvWaitKey(10);
 }
 
+/* Says on standard error what became of a recording that is not in place under its name. */
+static void ReportClosedRecording(const CvVideoFrontEnd& fe)
+{
+    const cvcompat::ClosedVideo& video = fe.recording;
+    std::fflush(stdout);
+    if (!video.flaw.empty())
+        std::fprintf(stderr, "The recording %s is incomplete (%llu frames written, but %s); %s.\n",
+                     fe.outputPath, static_cast<unsigned long long>(video.frames), video.flaw.c_str(),
+                     DescribeKeptFile(fe.outputPath, video.name, "this run's recording").c_str());
+    else
+        std::fprintf(stderr, "The recording could not be named %s (%s); it is kept as %s.\n", fe.outputPath,
+                     std::strerror(video.renameError), video.name.c_str());
+}
+
 void ReleaseVideoFrontEnd(CvVideoFrontEnd& fe)
 {
-    std::string keptAs;
-    if (fe.writeResult && !cvcompat::ReleaseVideoWriter(&fe.writer, &keptAs)) {
-        const int error = errno;
-        std::fflush(stdout);
-        std::fprintf(stderr, "The recording could not be named %s (%s); it is kept as %s.\n", fe.outputPath,
-                     std::strerror(error), keptAs.c_str());
-    }
+    if (fe.writeResult && fe.writer && !cvcompat::ReleaseVideoWriter(&fe.writer, &fe.recording))
+        ReportClosedRecording(fe);
     cvcompat::ReleaseCapture(&fe.capture);
     fe.frame = nullptr;
     if (fe.greyImage)

@@ -45,6 +45,7 @@ struct CvVideoFrontEnd
     IplImage* greyImage;              /* 8-bit 1-channel working image of the analysis */
     IplImage* frame;                  /* the last grabbed frame, owned by the capture */
     bool windowless; /* no display could be opened: frames are analysed and recorded without a window */
+    cvcompat::ClosedVideo recording; /* what became of the output video once released; no name before */
 
     CvVideoFrontEnd();
     ~CvVideoFrontEnd();
@@ -69,8 +70,9 @@ void CreateFrontEndImages(CvVideoFrontEnd& frontEnd);
    standard error. Must come before the window is made. */
 void CheckDisplay(CvVideoFrontEnd& frontEnd);
 
-/* Opens the output video when recording was asked for, falling back to the library's codec; a writer that
-   cannot be opened leaves recording off, saying so on standard error. */
+/* Opens the output video when recording was asked for, falling back to the library's codec, after naming
+   the recordings that earlier runs left unfinished under that name; a writer that cannot be opened leaves
+   recording off, saying so on standard error. */
 void OpenResultWriter(CvVideoFrontEnd& frontEnd);
 
 /* ParseCommandLine, OpenVideoSource, CreateFrontEndImages, CheckDisplay and OpenResultWriter; false on an
@@ -100,5 +102,6 @@ void ShowAndRecord(CvVideoFrontEnd& frontEnd);
 int PollKey();
 
 /* Releases the writer, the capture and the grey image, in this order; safe to call twice. A recording that
-   could not be put in place under its name is named on standard error. */
+   does not hold every frame written, or could not be put in place under its name, is named on standard
+   error with what became of it and of an older recording of that name. */
 void ReleaseVideoFrontEnd(CvVideoFrontEnd& frontEnd);

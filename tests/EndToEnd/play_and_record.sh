@@ -2,8 +2,9 @@
 # "/r" the recording has the input's frame count and size, and its first frame is the input's first frame
 # turned upside down. Lanescope starts each run without a memory file, so that its first frame shows only
 # the red start rectangle over the video. A recording run prints no error; without a display both programs
-# say so in one line and play, print and record as usual, and a display that other clients keep leaving
-# does not turn them away.
+# say so in one line, play, print and record as usual and end with a line naming what they wrote, and a
+# display that other clients keep leaving does not turn them away. On a full disk a recording and a data
+# file cut short leave the earlier ones as they were and are kept under names that say so.
 source "$(dirname "$0")/lib.sh"
 
 make_video clip.avi --frames 24
@@ -13,6 +14,7 @@ no_display="No display could be opened: the run goes on without a window, analys
 recording as usual until the video ends or Ctrl+C."
 for name in Lanescope Quadfinder; do
     if [ $name = Lanescope ]; then extra=$hot_keys; else extra=""; fi
+    if [ $name = Lanescope ]; then wrote="clip_tracks.txt; am.dat saved"; else wrote=clip_squares.csv; fi
     rm -f am.dat
     run $name clip.avi
     expect_eq "$name clip.avi: exit code" "$RC" 0
@@ -39,8 +41,9 @@ for name in Lanescope Quadfinder; do
         fi
         expect_eq "$name clip.avi /r on display $display: exit code" "$RC" 0
         expect_eq "$name on display $display: output" "$OUT" "$windowed"
-        expect_eq "$name on display $display: standard error" "$(stray_errors)" \
-            "$([ $display != none ] || echo "$no_display")"
+        errors=""
+        [ $display != none ] || errors="$no_display"$'\n'"This run wrote clip_out.avi (24 frames) and $wrote."
+        expect_eq "$name on display $display: standard error" "$(stray_errors)" "$errors"
         if [ -e clip_out.avi ]; then
             "$CHECKER" clip_out.avi clip.avi || fail "$name recording does not match its input"
             expect_eq "$name recording: frames found by ffprobe" "$(frames_of clip_out.avi)" 24
@@ -50,6 +53,28 @@ for name in Lanescope Quadfinder; do
         rm -f clip_out.avi
     done
 done
+
+# A full disk, made with setrlimit(RLIMIT_FSIZE) through ulimit -f, since a small tmpfs cannot be mounted on
+# every machine; with SIGXFSZ ignored, writes past the limit fail as on a full disk. Lanescope's recording is
+# cut after about half its frames (its small tracks file is written whole and replaces the earlier one);
+# Quadfinder can write nothing at all. Standard error goes through a pipe, which the limit does not touch.
+for case in "Lanescope 700 1" "Quadfinder 0 2"; do
+    read -r name limit n <<<"$case"
+    run $name clip.avi /r
+    cp clip_out.avi earlier.avi
+    cp clip_squares.csv earlier.csv
+    (trap '' XFSZ; ulimit -f "$limit"; exec "$(program $name)" clip.avi /r 2>&1 >/dev/null </dev/null) |
+        cat >err.txt || fail "$name full disk: exit code"
+    cmp -s clip_out.avi earlier.avi || fail "$name full disk: the earlier recording changed"
+    expect_contains "$name full disk: standard error" "$(cat err.txt)" "The recording clip_out.avi is incomplete (24 \
+frames written, but the file does not hold them all); the earlier clip_out.avi is kept, and this run's recording is kept \
+as clip_out.incomplete-$n.avi."
+done
+recorded=$(frames_of clip_out.incomplete-1.avi 2>/dev/null || echo 0)
+[ "$recorded" -gt 0 ] && [ "$recorded" -lt 24 ] || fail "Lanescope full disk: $recorded frames recorded, not part of 24"
+expect_contains "Quadfinder full disk: standard error" "$(cat err.txt)" "Cannot write clip_squares.csv (File too \
+large); the earlier clip_squares.csv is kept, and what this run wrote is kept as clip_squares.incomplete-1.csv."
+cmp -s clip_squares.csv earlier.csv || fail "Quadfinder full disk: the earlier squares file changed"
 
 # On a terminal, a run without a window shows its progress on standard error and ends that line.
 unset DISPLAY
