@@ -118,14 +118,14 @@ expect_eq "tracks file a link: the target" "$(cat elsewhere/target.dat)" keep
 
 # A run that tracks, held stopped while a run from another folder with a fresh memory plays the same video
 # to its end, then ended last. Neither takes the other's files for unfinished ones.
-mkdir tracking fresh
+mkdir tracking other
 cp first.dat tracking/am.dat
 cd tracking
 start Lanescope ../long.avi /r
 wait_window
 for i in $(seq 100); do ls .. | grep '^long_tracks\.' >/dev/null && break; sleep 0.1; done
 kill -STOP "$STARTED_PID"
-cd ../fresh
+cd ../other
 run Lanescope ../long.avi /r
 cd ..
 kill -CONT "$STARTED_PID"
@@ -133,5 +133,5 @@ wait_exit 200
 expect_eq "runs side by side: exit code" "$RC" 0
 [ -s long_tracks.txt ] || fail "runs side by side: the tracks file is not the tracking run's"
 "$PROBE" tracks long_out.avi long_tracks.txt >/dev/null || fail "runs side by side: files of two runs"
-grep -h "earlier run" tracking/err.txt fresh/err.txt && fail "runs side by side: a running run's files named"
+grep -h "earlier run" tracking/err.txt other/err.txt && fail "runs side by side: a running run's files named"
 finish
