@@ -3,7 +3,7 @@
 # turned upside down. Lanescope starts each run without a memory file, so that its first frame shows only
 # the red start rectangle over the video. A recording run prints no error; without a display both programs
 # say so in one line and play, print and record as usual, and a display that other clients keep leaving
-# does not turn them away.
+# does not turn them away; one that refuses them is asked once and its reason told in that line.
 source "$(dirname "$0")/lib.sh"
 
 make_video clip.avi --frames 24
@@ -68,4 +68,12 @@ for i in $(seq 12); do
     [ "$RC" = 0 ] && [ -z "$(grep 'No display' err.txt)" ] || fail "run $i beside a coming and going client"
 done
 kill $churn
+
+# A display that turns the program away for want of authorisation is asked once, and its reason is told once.
+cookies=${XAUTHORITY:-}
+export XAUTHORITY=$WORK/no-cookies
+run Quadfinder short.avi
+export XAUTHORITY=$cookies
+expect_eq "Quadfinder refused by the display: standard error" "$(stray_errors)" \
+    "${no_display/opened:/opened (the X server said: Authorization required, but no authorization protocol specified):}"
 finish
