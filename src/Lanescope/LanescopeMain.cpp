@@ -64,7 +64,7 @@ int main(int argc, char** argv)
         state.pickMode = key.pickMode;
         currentType = key.currentType;
     }
-    EndProgressLine(progress);
+    EndProgressLine(progress, frontEnd);
     CloseTracksFile(lanescopeTracks);
 
     CloseMemoryFile(memoryFile, memory);

@@ -54,9 +54,19 @@ done
 # On a terminal, a run without a window shows its progress on standard error and ends that line.
 unset DISPLAY
 timeout 120 script -qec "'$LANESCOPE' clip.avi 2>&1 >/dev/null" /dev/null >tty.txt || fail "progress run: exit code"
-export DISPLAY=$windowed_display
 expect_contains "progress line" "$(tr '\r' '\n' <tty.txt)" "24 of 24 frames"
 expect_eq "progress line ended" "$(tail -c 1 tty.txt | od -An -c | tr -d ' ')" '\n'
+# A count the video does not keep is dropped: one cut short ends on the frames done alone, and one written
+# through a pipe (whose header never got its count) shows none at all.
+head -c $(($(stat -c %s clip.avi) / 2)) clip.avi >cut.avi
+ffmpeg -v error -i clip.avi -c copy -f avi - >piped.avi
+for video in cut piped; do
+    timeout 120 script -qec "'$QUADFINDER' $video.avi 2>&1 >/dev/null" /dev/null >tty.txt || fail "$video: exit code"
+    lines=$(tr '\r' '\n' <tty.txt | grep 'frames/s')
+    [[ $(tail -n 1 <<<"$lines") =~ ^[0-9]+\ frames, ]] || fail "$video: last progress line [$(tail -n 1 <<<"$lines")]"
+done
+expect_eq "piped: progress lines with a count" "$(grep -c ' of ' <<<"$lines")" 0
+export DISPLAY=$windowed_display
 
 # A virtual display resets whenever its last client leaves and turns connections away for a moment after;
 # with another client coming and going all the time, every run still opens its window.
