@@ -5,7 +5,7 @@
 # and the fixed-camera pipeline of MOG2 background subtraction with IoU association. Prints one table of
 # the measures on frames 101-300, which the teaching never saw, and fails when any cell of it is empty.
 #   bash scripts/compare-trackers.sh [--quick] [--built DIR] [seed]          (default seed 5)
-# --quick: 50 frames, taught on the first 20, the benchmark run briefly: a check that the table fills,
+# --quick: 30 frames, taught on the first 10, the benchmark run briefly: a check that the table fills,
 #          not a measurement (CTest runs it).
 # --built DIR: the programs already built in DIR; nothing is installed or built.
 set -euo pipefail
@@ -19,7 +19,7 @@ built=0
 bench_options=()
 while [ $# -gt 0 ]; do
     case $1 in
-    --quick) frames=50 taught=20 bench_options=(--benchmark_min_time=0.01) ;;
+    --quick) frames=30 taught=10 bench_options=(--benchmark_min_time=0.01) ;;
     --built) build=$(cd "${2:?--built needs the build directory}" && pwd); built=1; shift ;;
     *) seed=$1 ;;
     esac
