@@ -21,8 +21,8 @@ int64_t PlausibleFrameCount(const CvVideoFrontEnd& fe)
     if (fe.cameraSource || stat(fe.inputPath, &info) != 0 || !S_ISREG(info.st_mode))
         return 0;
     const double count = cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_FRAME_COUNT);
-    const double most = static_cast<double>(info.st_size / CV_FE_LEAST_FRAME_BYTES);
-    return count > 0 && count <= most ? static_cast<int64_t>(count) : 0;
+    const int64_t most = info.st_size / CV_FE_LEAST_FRAME_BYTES;
+    return count > 0 && count <= static_cast<double>(most) ? static_cast<int64_t>(count) : 0;
 }
 
 void DrawProgressLine(CvProgressLine& line, int64_t now)
@@ -59,7 +59,8 @@ void CountProgressFrame(CvProgressLine& line)
     if (!line.active)
         return;
     const int64_t now = cv::getTickCount();
-    if (line.shownTick == 0 || now - line.shownTick >= CV_FE_PROGRESS_PERIOD * cv::getTickFrequency())
+    const double sinceShown = static_cast<double>(now - line.shownTick);
+    if (line.shownTick == 0 || sinceShown >= CV_FE_PROGRESS_PERIOD * cv::getTickFrequency())
         DrawProgressLine(line, now);
 }
 
