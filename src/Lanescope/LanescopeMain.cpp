@@ -65,7 +65,7 @@ int main(int argc, char** argv)
         state.pickMode = key.pickMode;
         currentType = key.currentType;
     }
-    EndProgressLine(progress);
+    EndProgressLine(progress, frontEnd);
     CloseTracksFile(lanescopeTracks);
 
     const bool memorySaved = CloseMemoryFile(memoryFile, memory);

@@ -41,7 +41,7 @@ int main(int argc, char** argv)
             break;
         cvClearMemStorage(storage);
     }
-    EndProgressLine(progress);
+    EndProgressLine(progress, frontEnd);
     CloseSquaresFile(squaresFile);
 
     ReleaseVideoFrontEnd(frontEnd);

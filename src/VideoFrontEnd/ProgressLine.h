@@ -10,7 +10,8 @@
 struct CvProgressLine
 {
     bool active;        /* the run has no window and standard error is a terminal */
-    int64_t frameCount; /* frames the video holds, as the capture reports it; 0 when unknown (a camera) */
+    int64_t frameCount; /* frames the video holds, as the capture reports it; 0 when unknown (a camera) or
+                           proved wrong (more than the file could hold, or than the video gave) */
     int64_t framesDone; /* frames analysed so far */
     int64_t startTick;  /* cv::getTickCount at the start */
     int64_t shownTick;  /* cv::getTickCount when the line was last drawn; 0 before the first */
@@ -24,5 +25,6 @@ void StartProgressLine(CvProgressLine& line, const CvVideoFrontEnd& frontEnd, bo
 /* Counts one analysed frame and redraws the line when the last drawing is at least 250 ms old. */
 void CountProgressFrame(CvProgressLine& line);
 
-/* Draws the final count and ends the line, so that what follows starts on a line of its own. */
-void EndProgressLine(CvProgressLine& line);
+/* Draws the final count and ends the line, so that what follows starts on a line of its own. Once the video
+   of frontEnd has ended, the count shows only when the frames done reached it. */
+void EndProgressLine(CvProgressLine& line, const CvVideoFrontEnd& frontEnd);

@@ -4,6 +4,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/memcheck.sh"
 skip_when_instrumented Lanescope
+skip_unless_valgrind_runs Lanescope
 
 make_video traffic.avi --frames 4
 memcheck Lanescope traffic.avi /r

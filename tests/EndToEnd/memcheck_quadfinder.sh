@@ -4,6 +4,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/memcheck.sh"
 skip_when_instrumented Quadfinder
+skip_unless_valgrind_runs Quadfinder
 
 make_video squares.avi --squares --frames 4 --size 320x240
 memcheck Quadfinder squares.avi /r

@@ -2,9 +2,10 @@
 # "/r" the recording has the input's frame count and size, and its first frame is the input's first frame
 # turned upside down. Lanescope starts each run without a memory file, so that its first frame shows only
 # the red start rectangle over the video. A recording run prints no error; without a display both programs
-# say so in one line, play, print and record as usual and end with a line naming what they wrote, and a
-# display that other clients keep leaving does not turn them away. On a full disk a recording and a data
-# file cut short leave the earlier ones as they were and are kept under names that say so.
+# say so in one line, play, print and record as usual and end with a line naming what they wrote; a
+# display that other clients keep leaving does not turn them away, and one that refuses them is asked once
+# and its reason told in that line. On a full disk a recording and a data file cut short leave the earlier
+# ones as they were and are kept under names that say so.
 source "$(dirname "$0")/lib.sh"
 
 make_video clip.avi --frames 24
@@ -79,9 +80,19 @@ cmp -s clip_squares.csv earlier.csv || fail "Quadfinder full disk: the earlier s
 # On a terminal, a run without a window shows its progress on standard error and ends that line.
 unset DISPLAY
 timeout 120 script -qec "'$LANESCOPE' clip.avi 2>&1 >/dev/null" /dev/null >tty.txt || fail "progress run: exit code"
-export DISPLAY=$windowed_display
 expect_contains "progress line" "$(tr '\r' '\n' <tty.txt)" "24 of 24 frames"
 expect_eq "progress line ended" "$(tail -c 1 tty.txt | od -An -c | tr -d ' ')" '\n'
+# A count the video does not keep is dropped: one cut short ends on the frames done alone, and one written
+# through a pipe (whose header never got its count) shows none at all.
+head -c $(($(stat -c %s clip.avi) / 2)) clip.avi >cut.avi
+ffmpeg -v error -i clip.avi -c copy -f avi - >piped.avi
+for video in cut piped; do
+    timeout 120 script -qec "'$QUADFINDER' $video.avi 2>&1 >/dev/null" /dev/null >tty.txt || fail "$video: exit code"
+    lines=$(tr '\r' '\n' <tty.txt | grep 'frames/s')
+    [[ $(tail -n 1 <<<"$lines") =~ ^[0-9]+\ frames, ]] || fail "$video: last progress line [$(tail -n 1 <<<"$lines")]"
+done
+expect_eq "piped: progress lines with a count" "$(grep -c ' of ' <<<"$lines")" 0
+export DISPLAY=$windowed_display
 
 # A virtual display resets whenever its last client leaves and turns connections away for a moment after;
 # with another client coming and going all the time, every run still opens its window.
@@ -93,4 +104,12 @@ for i in $(seq 12); do
     [ "$RC" = 0 ] && [ -z "$(grep 'No display' err.txt)" ] || fail "run $i beside a coming and going client"
 done
 kill $churn
+
+# A display that turns the program away for want of authorisation is asked once, and its reason is told once.
+cookies=${XAUTHORITY:-}
+export XAUTHORITY=$WORK/no-cookies
+run Quadfinder short.avi
+export XAUTHORITY=$cookies
+expect_eq "Quadfinder refused by the display: standard error" "$(stray_errors)" \
+    "${no_display/opened:/opened (the X server said: Authorization required, but no authorization protocol specified):}"
 finish
