@@ -111,5 +111,6 @@ export XAUTHORITY=$WORK/no-cookies
 run Quadfinder short.avi
 export XAUTHORITY=$cookies
 expect_eq "Quadfinder refused by the display: standard error" "$(stray_errors)" \
-    "${no_display/opened:/opened (the X server said: Authorization required, but no authorization protocol specified):}"
+    "${no_display/opened:/opened (the X server said: Authorization required, but no authorization protocol specified):}
+This run recorded nothing (no /r)."
 finish
