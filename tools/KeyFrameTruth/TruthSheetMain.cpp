@@ -9,6 +9,7 @@
 // the video, the truth or a picture cannot be read or written, 2 on a wrong command line.
 
 #include "TruthPictures.h"
+#include "VideoCapture.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
@@ -129,7 +130,7 @@ int main(int argc, char** argv)
     if (!ReadRequest(argc, argv, r))
         return Usage();
 
-    cv::VideoCapture capture(r.video);
+    cv::VideoCapture capture(cvcompat::FileUrl(r.video.c_str()), cv::CAP_FFMPEG);
     const cv::Size size(int(capture.get(cv::CAP_PROP_FRAME_WIDTH)), int(capture.get(cv::CAP_PROP_FRAME_HEIGHT)));
     if (!capture.isOpened() || size.area() == 0) {
         std::fprintf(stderr, "TruthSheet: %s: cannot open the video\n", r.video.c_str());
@@ -148,6 +149,11 @@ int main(int argc, char** argv)
     if (r.frames.empty())
         for (const auto& entry : byFrame)
             r.frames.insert(entry.first);
+    if (r.frames.empty()) {
+        std::fprintf(stderr, "TruthSheet: %s holds no box%s to draw\n", r.truthPath.c_str(),
+                     r.person > 0 ? (" of id " + std::to_string(r.person)).c_str() : "");
+        return 1;
+    }
 
     std::vector<cv::Mat> tiles;
     cv::Mat frame;
