@@ -46,12 +46,10 @@ void TrafficScene::MakeTraffic()
 {
     const double sx = options.width / REFERENCE_WIDTH;
     const double sy = options.height / REFERENCE_HEIGHT;
-    auto sceneCamera = std::make_shared<SceneCamera>(options);
-    camera = sceneCamera;
+    camera = std::make_shared<const SceneCamera>(options);
     world = camera->World();
     const double top = world.y / sy, bottom = (world.y + world.height) / sy;
     SceneLayout layout = LayOutScene(options, top, bottom);
-
     TrafficLight light{0, 0, 0};
     StopLines lines{0, 0, sy};
     if (options.stopAndGo) {
@@ -68,7 +66,23 @@ void TrafficScene::MakeTraffic()
     cv::RNG rng(0x9E3779B9u ^ options.seed);
     background.create(world.height, world.width, CV_8UC3);
     PaintGround(background, layout.ground, world.tl(), sx, sy, top, bottom, rng);
+    AddRoadUsers(layout);
+    if (options.stopAndGo) {
+        std::vector<bool> signalled;
+        for (const SceneLane& lane : layout.lanes)
+            signalled.push_back(lane.signalled);
+        queues = std::make_shared<const QueueSimulation>(movers, signalled, light, lines);
+    }
+    if (options.occlusion)
+        AddCovers(layout);
+    if (options.lighting)
+        lighting = std::make_shared<const SceneLighting>(options, world);
+}
 
+void TrafficScene::AddRoadUsers(const SceneLayout& layout)
+{
+    const double sx = options.width / REFERENCE_WIDTH;
+    const double sy = options.height / REFERENCE_HEIGHT;
     int id = 1;
     for (const ScenePlan& plan : layout.plans) {
         const SceneLane& lane = layout.lanes[plan.lane];
@@ -89,35 +103,30 @@ void TrafficScene::MakeTraffic()
                              (REFERENCE_HEIGHT + 2 * lane.margin) * sy + (world.height - options.height));
         movers.push_back(m);
     }
+}
 
-    if (options.stopAndGo) {
-        std::vector<bool> signalled;
-        for (const SceneLane& lane : layout.lanes)
-            signalled.push_back(lane.signalled);
-        queues = std::make_shared<QueueSimulation>(movers, signalled, light, lines);
-    }
-    if (options.occlusion) {
-        // A bridge across the upper part of the picture, a tree's crown over one edge of the road lower down.
-        cv::RNG place = SituationGenerator(options.seed, 2);
-        Cover bridge;
-        bridge.picture.create(std::max(2, int(place.uniform(44.0, 64.0) * sy)), world.width, CV_8UC3);
-        DrawBridge(bridge.picture, place);
-        bridge.mask = cv::Mat(bridge.picture.size(), CV_8U, cv::Scalar(255));
-        bridge.topLeft = cv::Point(world.x, int(camera->SceneRow(options.height * place.uniform(0.2, 0.38))));
-        covers.push_back(bridge);
+void TrafficScene::AddCovers(const SceneLayout& layout)
+{
+    // A bridge across the upper part of the picture, a tree's crown over one edge of the road lower down.
+    const double sx = options.width / REFERENCE_WIDTH;
+    const double sy = options.height / REFERENCE_HEIGHT;
+    cv::RNG rng = SituationGenerator(options.seed, 2);
+    Cover bridge;
+    bridge.picture.create(std::max(2, int(rng.uniform(44.0, 64.0) * sy)), world.width, CV_8UC3);
+    DrawBridge(bridge.picture, rng);
+    bridge.mask = cv::Mat(bridge.picture.size(), CV_8U, cv::Scalar(255));
+    bridge.topLeft = cv::Point(world.x, int(camera->SceneRow(options.height * rng.uniform(0.2, 0.38))));
+    covers.push_back(bridge);
 
-        Cover tree;
-        const double across = place.uniform(0.9, 1.3) * layout.lanes[0].width;
-        tree.picture.create(std::max(4, int(across * sy)), std::max(4, int(across * sx)), CV_8UC3);
-        DrawTreeCrown(tree.picture, tree.mask, place);
-        const double edge = place.uniform(0, 2) == 1 ? layout.ground.roadRight : layout.ground.roadLeft;
-        const cv::Point middle(int((edge + place.uniform(-0.15, 0.15) * across) * sx),
-                               int(camera->SceneRow(options.height * place.uniform(0.62, 0.85))));
-        tree.topLeft = middle - cv::Point(tree.picture.cols / 2, tree.picture.rows / 2);
-        covers.push_back(tree);
-    }
-    if (options.lighting)
-        lighting = std::make_shared<SceneLighting>(options, world);
+    Cover tree;
+    const double across = rng.uniform(0.9, 1.3) * layout.lanes[0].width;
+    tree.picture.create(std::max(4, int(across * sy)), std::max(4, int(across * sx)), CV_8UC3);
+    DrawTreeCrown(tree.picture, tree.mask, rng);
+    const double edge = rng.uniform(0, 2) == 1 ? layout.ground.roadRight : layout.ground.roadLeft;
+    const cv::Point middle(int((edge + rng.uniform(-0.15, 0.15) * across) * sx),
+                           int(camera->SceneRow(options.height * rng.uniform(0.62, 0.85))));
+    tree.topLeft = middle - cv::Point(tree.picture.cols / 2, tree.picture.rows / 2);
+    covers.push_back(tree);
 }
 
 void TrafficScene::MakeSquares()
@@ -127,7 +136,7 @@ void TrafficScene::MakeSquares()
     TrafficSceneOptions still;
     still.width = options.width;
     still.height = options.height;
-    camera = std::make_shared<SceneCamera>(still);
+    camera = std::make_shared<const SceneCamera>(still);
     world = camera->World();
     cv::RNG rng(0x9E3779B9u ^ options.seed);
     background.create(options.height, options.width, CV_8UC3);

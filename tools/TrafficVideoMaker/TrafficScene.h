@@ -56,7 +56,7 @@ struct TrafficSceneOptions
     SceneKind kind = SceneKind::Traffic; /* what the scene shows */
     int width = 640;                     /* frame width in pixels; the layout scales with it */
     int height = 480;                    /* frame height in pixels; the layout scales with it */
-    unsigned seed = 1;                   /* 1: the classic traffic scene; any other draws its own */
+    unsigned seed = 1;                   /* 1: the classic traffic scene, any other one of its own; all textures */
     double noise = 2.0;                  /* standard deviation of the per-frame pixel noise, grey levels */
 
     // Situations of a traffic scene; the scene's clock runs at 25 frames a second.
@@ -82,6 +82,7 @@ struct SceneObject
 class SceneCamera;
 class SceneLighting;
 class QueueSimulation;
+struct SceneLayout;
 
 class TrafficScene
 {
@@ -127,6 +128,10 @@ class TrafficScene
 
     /* Lays out the road, its road users and the situations that options ask for. */
     void MakeTraffic();
+    /* Makes a mover of every road user that layout plans. */
+    void AddRoadUsers(const SceneLayout& layout);
+    /* Puts a bridge and a tree over the road that layout lays out. */
+    void AddCovers(const SceneLayout& layout);
     /* Places the six drifting rectangles. */
     void MakeSquares();
     /* Where mover's top-left corner lies in frame, in scene coordinates. */
