@@ -154,7 +154,7 @@ void TrafficScene::MakeSquares()
         const cv::Scalar fill = i % 2 == 0 ? cv::Scalar(35, 30, 30) : cv::Scalar(225, 230, 230);
         m.sprite = cv::Mat(h, w, CV_8UC3, fill);
         m.mask = cv::Mat(h, w, CV_8U, cv::Scalar(255));
-        const double left = (i % 3) * cellW + 20, top = (i / 3) * cellH + 20;
+        const double left = (i % 3) * cellW + 20, top = std::floor(i / 3.0) * cellH + 20;
         m.range = cv::Rect2d(left * sx, top * sy, (cellW - 40) * sx - w, (cellH - 40) * sy - h);
         m.start = cv::Point2d(m.range.x + rng.uniform(0.0, m.range.width),
                               m.range.y + rng.uniform(0.0, m.range.height));
