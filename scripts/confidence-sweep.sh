@@ -77,8 +77,9 @@ for name in "${names[@]}"; do
         cd "$name"
         # shellcheck disable=SC2086
         "$build/tools/LanescopeTeacher/LanescopeTeacher" "$name.avi" "${name}_gt.txt" am.dat --frames "$taught" \
-            $teacher >teacher.txt 2>&1 || { cat teacher.txt >&2; exit 1; }
-        env -u DISPLAY timeout 900 "$build/src/Lanescope/Lanescope" "$name.avi" /r >lanescope.txt 2>&1 </dev/null
+            $teacher >teacher.txt 2>&1 || { echo "confidence-sweep: $name: no memory taught:" >&2; cat teacher.txt >&2; exit 1; }
+        env -u DISPLAY timeout 900 "$build/src/Lanescope/Lanescope" "$name.avi" /r >lanescope.txt 2>&1 </dev/null ||
+            { echo "confidence-sweep: $name: Lanescope failed:" >&2; tail -n 20 lanescope.txt >&2; exit 1; }
         [ -f "${name}_tracks.txt" ] || { echo "confidence-sweep: $name: Lanescope wrote no tracks file" >&2; exit 1; }
         for floor in $floors; do
             "$build/tools/LanescopeEval/LanescopeEval" "${name}_gt.txt" "${name}_tracks.txt" \
@@ -91,9 +92,11 @@ for name in "${names[@]}"; do
     )
 done
 
-area=$(sed -n 's/^Area \([0-9]*x[0-9]*\).*/\1/p' "${names[0]}/teacher.txt")
-echo "Lanescope taught on frames 1-$taught (area $area${teacher:+, $teacher}), scored on frames $((taught + 1))-$frames"
-echo "at IoU >= 0.5; means over ${#names[@]} video(s): ${names[*]}${maker:+ (maker $maker)}"
+areas=$(for name in "${names[@]}"; do
+    echo "$name $(sed -n 's/^Area \([0-9]*x[0-9]*\).*/\1/p' "$name/teacher.txt")"
+done | paste -sd, | sed 's/,/, /g')
+echo "Lanescope taught on frames 1-$taught${teacher:+ ($teacher)}, scored on frames $((taught + 1))-$frames at IoU >= 0.5;"
+echo "means over ${#names[@]} video(s)${maker:+ made with $maker}; their areas: $areas"
 printf '%-9s %7s %6s %7s %6s %9s %7s %8s\n' min_conf MOTA sd IDF1 sd precision recall type_acc
 for floor in $floors; do
     for name in "${names[@]}"; do cat "$name/scores_$floor.txt"; echo end; done |
