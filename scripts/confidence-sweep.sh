@@ -75,12 +75,18 @@ fi
 for name in "${names[@]}"; do
     (
         cd "$name"
+        # failed WHAT LOG: ends the run, naming the video and what failed, with the end of its output.
+        failed() {
+            echo "confidence-sweep: $name: $1:" >&2
+            tail -n 20 "$2" >&2
+            exit 1
+        }
         # shellcheck disable=SC2086
-        "$build/tools/LanescopeTeacher/LanescopeTeacher" "$name.avi" "${name}_gt.txt" am.dat --frames "$taught" \
-            $teacher >teacher.txt 2>&1 || { echo "confidence-sweep: $name: no memory taught:" >&2; cat teacher.txt >&2; exit 1; }
-        env -u DISPLAY timeout 900 "$build/src/Lanescope/Lanescope" "$name.avi" /r >lanescope.txt 2>&1 </dev/null ||
-            { echo "confidence-sweep: $name: Lanescope failed:" >&2; tail -n 20 lanescope.txt >&2; exit 1; }
-        [ -f "${name}_tracks.txt" ] || { echo "confidence-sweep: $name: Lanescope wrote no tracks file" >&2; exit 1; }
+        "$build/tools/LanescopeTeacher/LanescopeTeacher" "$name.avi" "${name}_gt.txt" am.dat \
+            --frames "$taught" $teacher >teacher.txt 2>&1 || failed "no memory was taught" teacher.txt
+        env -u DISPLAY timeout 900 "$build/src/Lanescope/Lanescope" "$name.avi" /r >lanescope.txt 2>&1 \
+            </dev/null || failed "Lanescope failed" lanescope.txt
+        [ -f "${name}_tracks.txt" ] || failed "Lanescope wrote no tracks file" lanescope.txt
         for floor in $floors; do
             "$build/tools/LanescopeEval/LanescopeEval" "${name}_gt.txt" "${name}_tracks.txt" \
                 --frames "$((taught + 1))-$frames" --min-conf "$floor" >"scores_$floor.txt"
@@ -95,7 +101,8 @@ done
 areas=$(for name in "${names[@]}"; do
     echo "$name $(sed -n 's/^Area \([0-9]*x[0-9]*\).*/\1/p' "$name/teacher.txt")"
 done | paste -sd, | sed 's/,/, /g')
-echo "Lanescope taught on frames 1-$taught${teacher:+ ($teacher)}, scored on frames $((taught + 1))-$frames at IoU >= 0.5;"
+echo "Lanescope taught on frames 1-$taught${teacher:+ ($teacher)}, scored on frames $((taught + 1))-$frames" \
+    "at IoU >= 0.5;"
 echo "means over ${#names[@]} video(s)${maker:+ made with $maker}; their areas: $areas"
 printf '%-9s %7s %6s %7s %6s %9s %7s %8s\n' min_conf MOTA sd IDF1 sd precision recall type_acc
 for floor in $floors; do
