@@ -199,7 +199,7 @@ bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
         ForEachTaughtFrame(memory, videoPath, annotations, budget,
                            [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
                                for (const CvAnnotatedBox& b : boxes) {
-                                   // Objects left out by --ids are not the report's to tally.
+                                   // Objects that the budget leaves out are not the report's to tally.
                                    if (!Chosen(b, budget))
                                        continue;
                                    CvTypeTally& tally = report.byType[b.type];
