@@ -4,7 +4,8 @@
 # A file that cannot be used, a named pipe among them, is moved aside to a free name and said so on
 # standard error, and the new files of a save that was killed are removed, the user's own files beside
 # "am.dat" kept. Of two runs in one folder, or in two folders linking one memory, the second says that the
-# memory is in use and does not save; the teacher then writes nothing.
+# memory is in use and does not save; the teacher then writes nothing. A memory taught with the objects'
+# own size and shape keeps it through a run.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 source "$here/video_cases.sh"
@@ -58,7 +59,7 @@ expect_eq "second am.dat signature" "$(head -c 6 am.dat)" "AMv0.3"
 # outside the frame) or when its save fails (a full disk, the old file of the very size it would write),
 # names only the file it cannot read or write, and prints its usage on --help.
 cp am.dat kept.dat
-printf 'frame,id,x,y,width,height\n0,1,0,0,60,60\n' >edge.csv
+printf 'frame,id,x,y,width,height\n0,1,0,0,30,30\n' >edge.csv
 "$TEACHER" clip.avi edge.csv am.dat >out.txt 2>err.txt && fail "teacher: success though nothing was taught"
 cmp -s am.dat kept.dat || fail "teacher: am.dat replaced though nothing was taught"
 for missing in "none.avi edge.csv" "clip.avi none.csv"; do
@@ -77,6 +78,20 @@ expect_eq "teacher on a full disk: exit code and message" "$RC $(cat err.txt)" \
 cmp -s taught.dat taught_before.dat || fail "teacher on a full disk: taught.dat changed"
 "$TEACHER" --help >out.txt 2>err.txt || fail "teacher --help: exit code"
 grep -q '^usage: LanescopeTeacher' out.txt || fail "teacher --help: no usage"
+
+# Taught from the cyclists and people of a --tall video (about 20 x 61), the memory takes their median
+# size, made 40 wide; am.dat keeps that area through Lanescope's run, whose tracks have the memory's shape.
+mkdir tall
+cd tall
+make_video tall.avi --frames 24 --tall
+"$TEACHER" tall.avi tall.csv am.dat --ids 7,8,9,10,11,12 >out.txt 2>err.txt || fail "tall: teacher $(cat err.txt)"
+area=$(sed -n 's/^Area \([0-9]*\)x\([0-9]*\):.*/\1 \2/p' out.txt)
+expect_eq "tall: the area chosen and kept in am.dat" "$area $(u32 am.dat 11) $(u32 am.dat 15)" "40 61 40 61"
+run Lanescope tall.avi /r
+expect_eq "tall: Lanescope's area after its save" "$RC $(u32 am.dat 11) $(u32 am.dat 15)" "0 40 61"
+[ -s tall_tracks.txt ] && awk -F, '$5 >= $6 { exit 1 }' tall_tracks.txt ||
+    fail "tall: no tracks, or a box not of the memory's shape: $(head -n 3 tall_tracks.txt)"
+cd ..
 
 head -c 100 first.dat >am.dat
 printf 'old' >am.dat.unusable-1

@@ -136,6 +136,28 @@ TEST(ScoreTracks, HandWorkedSequences)
     ScoreOptions lastTwo;
     lastTwo.firstFrame = 2;
     EXPECT_EQ(ScoreTracks(truth, Boxes({{1, 9, 99, 99}, {2, 1, 10, 0}, {3, 1, 20, 0}}), lastTwo).mota, 1.0);
+
+    // Of the matches where both boxes are typed, 2 of 3 name the class; the untyped one (-1) is left out.
+    // A confidence floor leaves out track boxes only, never truth.
+    auto classed = Boxes({{1, 1, 0, 0}, {2, 1, 10, 0}, {3, 1, 20, 0}, {4, 1, 30, 0}});
+    auto typed = classed;
+    const int types[] = {3, 3, 5, -1};
+    for (std::size_t i = 0; i < classed.size(); ++i) {
+        classed[i].type = 3;
+        typed[i].type = types[i];
+    }
+    typed[2].score = 1e-6;
+    const TrackingScores all = ScoreTracks(classed, typed);
+    EXPECT_EQ(all.typedMatches, 3);
+    EXPECT_NEAR(all.typeAccuracy, 2 / 3.0, 1e-12);
+    EXPECT_EQ(ConfusionText(all), "confusion 3 3 2\nconfusion 3 5 1\n");
+    ScoreOptions floor;
+    floor.minConfidence = 1e-3;
+    const TrackingScores confident = ScoreTracks(classed, typed, floor);
+    EXPECT_EQ(confident.truthBoxes, 4);
+    EXPECT_EQ(confident.matches, 3);
+    EXPECT_EQ(confident.typeAccuracy, 1.0);
+    EXPECT_NE(ScoresText(same).find("\ntyped_matches 0\ntype_accuracy -\n"), std::string::npos);
 }
 
 TEST(ReadMotText, GroundTruthFlagsSpacesAndErrors)

@@ -1,8 +1,10 @@
 // The two layouts of annotated boxes are told apart by their content and give the same box in the
 // programs' analysed coordinates; a file that mixes layouts or has a stray line is refused by its line, and
-// the teacher takes and refuses the same files as the evaluator.
+// the teacher takes and refuses the same files as the evaluator. The memory's area is the taught boxes'
+// median size.
 
 #include "Annotations.h"
+#include "Teaching.h"
 #include "TempFolder.h"
 #include "TrackingEval.h"
 
@@ -86,4 +88,26 @@ TEST(Annotations, ReadAsTheEvaluatorReadsThem)
             EXPECT_EQ(scored.size(), 1u) << c.text;
         }
     }
+}
+
+TEST(Teaching, AreaIsTheMedianOfTheTaughtBoxesWithinTheMemoryAndTheFrame)
+{
+    // The budget teaches frames 0 to 2 and ids 1 and 2: frame 3 and id 9 take no part.
+    CvAnnotations a;
+    a.byFrame[0] = {
+        {1, 1, cv::Rect(0, 0, 30, 90)}, {2, 1, cv::Rect(0, 0, 70, 60)}, {9, 1, cv::Rect(0, 0, 500, 9)}};
+    a.byFrame[1] = {{1, 1, cv::Rect(0, 0, 28, 88)}, {9, 1, cv::Rect(0, 0, 500, 9)}};
+    a.byFrame[2] = {{2, 1, cv::Rect(0, 0, 50, 120)}};
+    a.byFrame[3] = {{1, 1, cv::Rect(0, 0, 400, 400)}, {2, 1, cv::Rect(0, 0, 400, 400)}};
+    CvTeachingBudget budget;
+    budget.frames = 3;
+    budget.ids = {1, 2};
+    CvAreaChoice c = ChooseArea(a, budget, cv::Size(640, 480));
+    EXPECT_EQ(c.median, cv::Size(50, 90));
+    EXPECT_EQ(c.area, cv::Size(50, 90));
+    // A side below the smallest a memory takes becomes 40, one beyond the frame the frame's.
+    budget.ids = {1};
+    c = ChooseArea(a, budget, cv::Size(640, 80));
+    EXPECT_EQ(c.median, cv::Size(30, 90));
+    EXPECT_EQ(c.area, cv::Size(40, 80));
 }

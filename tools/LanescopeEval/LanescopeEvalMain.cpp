@@ -1,13 +1,16 @@
 // LanescopeEval: scores a tracks file against ground truth with the CLEAR-MOT and identity measures.
 //
-//   LanescopeEval truth_gt.txt tracks.txt [--frames FIRST-LAST] [--iou T]
+//   LanescopeEval truth_gt.txt tracks.txt [--frames FIRST-LAST] [--iou T] [--min-conf C] [--confusion]
 //
-// Prints one "name value" line per measure. Exits 1 when a file is refused or no ground-truth box falls in
-// the scored frames (a score of nothing would read as a real one), 2 on a wrong command line.
+// Prints one "name value" line per measure, then with --confusion one "confusion CLASS TYPE MATCHES" line
+// per pair of the truth's class and the track's type among the matches. Exits 1 when a file is refused or no
+// ground-truth box falls in the scored frames (a score of nothing would read as a real one), 2 on a wrong
+// command line.
 
 #include "TrackingEval.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,11 +18,15 @@
 
 static int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: LanescopeEval truth_gt.txt tracks.txt [--frames FIRST-LAST] [--iou T]\n"
-                 "  scores the tracks (frame,id,left,top,width,height,conf,...) against the ground truth\n"
-                 "  (frame,id,left,top,width,height,flag,class,visibility; flag 0 lines ignored) over the\n"
-                 "  frames FIRST to LAST (default: all); a box matches at IoU >= T (default 0.5)\n");
+    std::fprintf(
+        stderr,
+        "usage: LanescopeEval truth_gt.txt tracks.txt [--frames FIRST-LAST] [--iou T] [--min-conf C]\n"
+        "                     [--confusion]\n"
+        "  scores the tracks (frame,id,left,top,width,height,conf,type,...) against the ground truth\n"
+        "  (frame,id,left,top,width,height,flag,class,visibility; flag 0 lines ignored) over the\n"
+        "  frames FIRST to LAST (default: all); a box matches at IoU >= T (default 0.5); track boxes\n"
+        "  of a confidence below C are left out (default: none); --confusion adds a line per pair of\n"
+        "  class and type among the matches: confusion CLASS TYPE MATCHES, the most frequent first\n");
     return 2;
 }
 
@@ -41,6 +48,7 @@ static std::string NothingScored(const std::string& truthPath, const std::vector
 int main(int argc, char** argv)
 {
     ScoreOptions options;
+    bool confusion = false;
     std::string files[2];
     int fileCount = 0;
     for (int i = 1; i < argc; ++i) {
@@ -55,6 +63,13 @@ int main(int argc, char** argv)
             options.iouThreshold = std::strtod(argv[++i], &end);
             if (*end != '\0' || !(options.iouThreshold > 0 && options.iouThreshold <= 1))
                 return Usage();
+        } else if (!std::strcmp(a, "--min-conf") && hasValue) {
+            const char* value = argv[++i];
+            options.minConfidence = std::strtod(value, &end);
+            if (end == value || *end != '\0' || !std::isfinite(options.minConfidence))
+                return Usage();
+        } else if (!std::strcmp(a, "--confusion")) {
+            confusion = true;
         } else if (a[0] == '-' || fileCount == 2) {
             return Usage();
         } else {
@@ -79,5 +94,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::fputs(ScoresText(s).c_str(), stdout);
+    if (confusion)
+        std::fputs(ConfusionText(s).c_str(), stdout);
     return 0;
 }

@@ -1,7 +1,9 @@
-// The evaluator's report: one "name value" line per measure, ratios with four decimals.
+// The evaluator's report: one "name value" line per measure, ratios with four decimals, and on request the
+// confusion between the truth's classes and the tracks' types.
 
 #include "TrackingEval.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -29,6 +31,19 @@ std::string ScoresText(const TrackingScores& s)
          << "\nrecall " << Fixed(s.recall) << "\nswitches " << s.idSwitches << "\nfragmentations "
          << s.fragmentations << "\nmatches " << s.matches << "\nmisses " << s.misses << "\nfalse_positives "
          << s.falsePositives << "\nobjects " << s.objects << "\nmostly_tracked " << s.mostlyTracked
-         << "\npartly_tracked " << s.partlyTracked << "\nmostly_lost " << s.mostlyLost << "\n";
+         << "\npartly_tracked " << s.partlyTracked << "\nmostly_lost " << s.mostlyLost << "\ntyped_matches "
+         << s.typedMatches << "\ntype_accuracy " << (s.typedMatches ? Fixed(s.typeAccuracy) : "-") << "\n";
+    return text.str();
+}
+
+std::string ConfusionText(const TrackingScores& s)
+{
+    std::vector<std::pair<std::pair<int, int>, long>> pairs(s.typePairs.begin(), s.typePairs.end());
+    // Most frequent first; among equals, by class and type as the map holds them.
+    std::stable_sort(pairs.begin(), pairs.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::ostringstream text;
+    for (const auto& [pair, count] : pairs)
+        text << "confusion " << pair.first << " " << pair.second << " " << count << "\n";
     return text.str();
 }

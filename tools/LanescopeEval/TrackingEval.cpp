@@ -9,14 +9,21 @@
 
 namespace {
 
-/* The boxes of one file inside the scored frames, by frame. */
-std::map<int, std::vector<const MotBox*>> ByFrame(const std::vector<MotBox>& boxes, const ScoreOptions& o)
+/* The boxes of one file inside the scored frames and of at least minScore, by frame. */
+std::map<int, std::vector<const MotBox*>> ByFrame(const std::vector<MotBox>& boxes, const ScoreOptions& o,
+                                                  double minScore)
 {
     std::map<int, std::vector<const MotBox*>> frames;
     for (const MotBox& b : boxes)
-        if (b.frame >= o.firstFrame && b.frame <= o.lastFrame)
+        if (b.frame >= o.firstFrame && b.frame <= o.lastFrame && b.score >= minScore)
             frames[b.frame].push_back(&b);
     return frames;
+}
+
+/* -1 in the eighth column, or none there, gives a box no class or type. */
+bool Typed(const MotBox& b)
+{
+    return b.type != -1;
 }
 
 double Ratio(double numerator, double denominator)
@@ -125,8 +132,8 @@ double BoxIou(const cv::Rect2d& a, const cv::Rect2d& b)
 TrackingScores ScoreTracks(const std::vector<MotBox>& truth, const std::vector<MotBox>& tracks,
                            const ScoreOptions& options)
 {
-    const auto truthFrames = ByFrame(truth, options);
-    const auto trackFrames = ByFrame(tracks, options);
+    const auto truthFrames = ByFrame(truth, options, -HUGE_VAL);
+    const auto trackFrames = ByFrame(tracks, options, options.minConfidence);
     std::map<int, std::vector<const MotBox*>> frames = truthFrames;
     for (const auto& [frame, boxes] : trackFrames)
         frames.emplace(frame, std::vector<const MotBox*>());
@@ -146,6 +153,8 @@ TrackingScores ScoreTracks(const std::vector<MotBox>& truth, const std::vector<M
         for (const auto& [gi, ti] : matches) {
             trackOf[gi] = hypotheses[ti]->id;
             iouSum += BoxIou(objects[gi]->box, hypotheses[ti]->box);
+            if (Typed(*objects[gi]) && Typed(*hypotheses[ti]))
+                ++s.typePairs[{objects[gi]->type, hypotheses[ti]->type}];
         }
         for (std::size_t gi = 0; gi < objects.size(); ++gi) {
             ObjectHistory& o = history[objects[gi]->id];
@@ -190,5 +199,11 @@ TrackingScores ScoreTracks(const std::vector<MotBox>& truth, const std::vector<M
     s.idf1 = Ratio(2.0 * double(s.idTruePositives), double(s.truthBoxes + s.trackBoxes));
     s.idPrecision = Ratio(double(s.idTruePositives), double(s.trackBoxes));
     s.idRecall = Ratio(double(s.idTruePositives), double(s.truthBoxes));
+    for (const auto& [pair, count] : s.typePairs) {
+        s.typedMatches += count;
+        if (pair.first == pair.second)
+            s.rightTypes += count;
+    }
+    s.typeAccuracy = Ratio(double(s.rightTypes), double(s.typedMatches));
     return s;
 }

@@ -15,13 +15,18 @@
 //
 // Both files hold one box per line, "frame,id,left,top,width,height,..." with frames from 1 and boxes in the
 // pixels of the video file (top-left origin). Ground-truth lines whose seventh column (the flag) is 0 are
-// left out when read; results keep their seventh column as a confidence.
+// left out when read; results keep their seventh column as a confidence. The eighth column is the class of
+// ground truth and the type of results (Lanescope writes its type there; -1, the layout's 2D "x", means
+// none), from which the matched boxes' type accuracy is scored.
 
 #include <opencv2/core.hpp>
 
 #include <climits>
+#include <cmath>
 #include <istream>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 /* One line of a MOTChallenge file. */
@@ -62,9 +67,10 @@ std::vector<int> AssignMinimumCost(const std::vector<std::vector<double>>& cost)
 /* How tracks are scored. */
 struct ScoreOptions
 {
-    double iouThreshold = 0.5; /* a box and a track's box match when their IoU is at least this */
-    int firstFrame = 1;        /* first frame scored */
-    int lastFrame = INT_MAX;   /* last frame scored */
+    double iouThreshold = 0.5;        /* a box and a track's box match when their IoU is at least this */
+    int firstFrame = 1;               /* first frame scored */
+    int lastFrame = INT_MAX;          /* last frame scored */
+    double minConfidence = -HUGE_VAL; /* track boxes of a lower confidence are left out; truth is kept */
 };
 
 /* The measures of one scoring; ratios whose denominator is 0 are 0. */
@@ -89,11 +95,20 @@ struct TrackingScores
     double idf1 = 0;          /* 2 IDTP / (truth boxes + track boxes) */
     double idPrecision = 0;   /* IDTP / track boxes */
     double idRecall = 0;      /* IDTP / truth boxes */
+    long typedMatches = 0;    /* matches whose truth has a class and whose track box has a type */
+    long rightTypes = 0;      /* those of them whose type is the class */
+    double typeAccuracy = 0;  /* rightTypes / typedMatches */
+    std::map<std::pair<int, int>, long> typePairs; /* typed matches by (class, type) */
 };
 
 /* Scores tracks against truth over the frames of options. */
 TrackingScores ScoreTracks(const std::vector<MotBox>& truth, const std::vector<MotBox>& tracks,
                            const ScoreOptions& options = ScoreOptions());
 
-/* The scores as LanescopeEval reports them: one "name value" line per measure, ratios with four decimals. */
+/* The scores as LanescopeEval reports them: one "name value" line per measure, ratios with four decimals;
+   without typed matches the type accuracy reads "-". */
 std::string ScoresText(const TrackingScores& scores);
+
+/* The confusion between classes and types: "confusion CLASS TYPE MATCHES" per pair of the typed matches,
+   the most frequent first. */
+std::string ConfusionText(const TrackingScores& scores);

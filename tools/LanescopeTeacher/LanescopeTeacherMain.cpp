@@ -1,5 +1,6 @@
 // LanescopeTeacher: teaches an associative memory the annotated objects of a video, the way clicks on
-// their centres in Lanescope's pick mode would, and keeps it in a memory file that Lanescope then reads.
+// their centres in Lanescope's pick mode would, with an area of the objects' own size and shape, and keeps
+// it in a memory file that Lanescope then reads and scans with that area.
 
 #include "Annotations.h"
 #include "MemoryFile.h"
@@ -15,11 +16,14 @@ namespace {
 
 const char* const USAGE =
     "usage: LanescopeTeacher video.avi boxes am.dat [--frames N] [--every K] [--passes P] [--ids 1,3,...]\n"
-    "                        [--type class|id]\n"
+    "                        [--type class|id] [--area WxH]\n"
     "  Teaches the objects annotated in boxes, in every K-th of the video's first N frames (default: all),\n"
-    "  as clicks on their centres would, then recalls them P times (default 4) through the windows of\n"
-    "  Lanescope's scan so that what recognises them outlives the pruning before the save, teaches again\n"
-    "  what the pruning left unrecognised, recalls P times more, and writes the memory to am.dat.\n"
+    "  as clicks on their centres with an area of W x H would, then recalls them P times (default 4)\n"
+    "  through the windows of Lanescope's scan, which have the area's shape, so that what recognises them\n"
+    "  outlives the pruning before the save, teaches again what the pruning left unrecognised, recalls P\n"
+    "  times more, and writes the memory to am.dat. The area is by default the median width and height of\n"
+    "  the boxes taught, each side at least 40 and at most the frame's; --area 100x100 teaches as\n"
+    "  Lanescope's own selection does. Objects less than half the area wide and high are skipped.\n"
     "  boxes is either TrafficVideoMaker's CSV (frame,id,x,y,width,height with a header, frames from 0)\n"
     "  or MOTChallenge ground truth (frame,id,left,top,width,height,flag,class,visibility, frames from 1,\n"
     "  boxes as a player shows the video; flag 0 boxes are left out); the file's content tells which.\n"
@@ -41,6 +45,17 @@ bool ParseCount(const char* text, int low, int& value)
         return false;
     value = int(v);
     return true;
+}
+
+/* A size "WxH" of at least the memory's smallest area from text; false when text is anything else. */
+bool ParseArea(const char* text, cv::Size& area)
+{
+    const char* x = std::strchr(text, 'x');
+    if (!x)
+        return false;
+    const std::string width(text, x);
+    return ParseCount(width.c_str(), CV_AM_MIN_AREA_SIDE, area.width) &&
+           ParseCount(x + 1, CV_AM_MIN_AREA_SIDE, area.height);
 }
 
 } // namespace
@@ -68,6 +83,8 @@ int main(int argc, char** argv)
             ok = ParseCount(value, 1, budget.every);
         else if (!std::strcmp(option, "--passes"))
             ok = ParseCount(value, 0, budget.passes);
+        else if (!std::strcmp(option, "--area"))
+            ok = ParseArea(value, budget.area);
         else if (!std::strcmp(option, "--type") &&
                  (!std::strcmp(value, "class") || !std::strcmp(value, "id")))
             source = !std::strcmp(value, "id") ? CvTypeSource::Track : CvTypeSource::Class;
@@ -92,13 +109,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "LanescopeTeacher: cannot read the video %s\n", videoPath);
         return 1;
     }
+    const cv::Size frame(int(video.get(cv::CAP_PROP_FRAME_WIDTH)), int(video.get(cv::CAP_PROP_FRAME_HEIGHT)));
+    video.release();
+    // No area of the memory could be taught, nor scanned, in frames smaller than itself.
+    if (budget.area.width > frame.width || budget.area.height > frame.height) {
+        std::fprintf(stderr, "LanescopeTeacher: the area %dx%d is larger than the video's %dx%d frames\n",
+                     budget.area.width, budget.area.height, frame.width, frame.height);
+        return 1;
+    }
     CvAnnotations annotations;
     std::string error;
-    if (!ReadAnnotations(boxesPath, int(video.get(cv::CAP_PROP_FRAME_HEIGHT)), source, annotations, error)) {
+    if (!ReadAnnotations(boxesPath, frame.height, source, annotations, error)) {
         std::fprintf(stderr, "LanescopeTeacher: %s\n", error.c_str());
         return 1;
     }
-    video.release();
 
     // Taken before the teaching, which would be lost time if the save could not follow; held to the end.
     CvMemoryFileLock lock;
@@ -115,6 +139,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "LanescopeTeacher: cannot read the video %s\n", videoPath);
         return 1;
     }
+    const CvAreaChoice& area = report.area;
+    if (!budget.area.empty())
+        std::printf("Area %dx%d, as given\n", area.area.width, area.area.height);
+    else if (!area.median.empty())
+        std::printf("Area %dx%d: the taught boxes' median %dx%d, each side within %d and the frame's\n",
+                    area.area.width, area.area.height, area.median.width, area.median.height,
+                    CV_AM_MIN_AREA_SIDE);
     for (const auto& t : report.byType)
         std::printf("Type%d: taught %d areas, skipped %d outside the frame and %d too small\n", t.first,
                     t.second.taught, t.second.outside, t.second.tooSmall);
@@ -139,7 +170,8 @@ int main(int argc, char** argv)
                      failure.c_str(), memoryPath);
         return 1;
     }
-    std::printf("taught %d areas, and %d again after pruning; %d bases kept in %s\n", report.Taught(),
-                report.retaught, memory.context.baseCount, memoryPath);
+    std::printf("taught %d areas of %dx%d, and %d again after pruning; %d bases kept in %s\n",
+                report.Taught(), area.area.width, area.area.height, report.retaught, memory.context.baseCount,
+                memoryPath);
     return 0;
 }

@@ -1,8 +1,8 @@
 #include "Teaching.h"
 
 #include "GreyPipeline.h"
-#include "LanescopeState.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -31,23 +31,35 @@ bool ForEachTaughtFrame(CvAssociativeMemory& memory, const std::string& videoPat
     return true;
 }
 
-/* The selection a click on the box's centre would place. */
-CvRect ClickArea(const cv::Rect& box)
+/* The size of the areas memory was created for. */
+cv::Size AreaOf(const CvAssociativeMemory& memory)
 {
-    return cvRect(box.x + box.width / 2 - CV_LS_SELECTION_WIDTH / 2,
-                  box.y + box.height / 2 - CV_LS_SELECTION_HEIGHT / 2, CV_LS_SELECTION_WIDTH,
-                  CV_LS_SELECTION_HEIGHT);
+    return cv::Size(memory.context.width, memory.context.height);
 }
 
-/* Whether b is taught in a frame of the given size; counts the reason in tally when it is not. */
-bool Teachable(const CvAnnotatedBox& b, const cv::Size& frame, const CvTeachingBudget& budget,
-               CvTypeTally* tally)
+/* The area of the memory's size that a click on the box's centre would place. */
+CvRect ClickArea(const cv::Rect& box, const cv::Size& size)
 {
-    if (!budget.ids.empty() && !budget.ids.count(b.id))
+    return cvRect(box.x + box.width / 2 - size.width / 2, box.y + box.height / 2 - size.height / 2,
+                  size.width, size.height);
+}
+
+/* Whether budget teaches the object of b at all. */
+bool Chosen(const CvAnnotatedBox& b, const CvTeachingBudget& budget)
+{
+    return budget.ids.empty() || budget.ids.count(b.id);
+}
+
+/* Whether b is taught with areas of the given size in a frame of the given size; counts the reason in
+   tally when it is not. */
+bool Teachable(const CvAnnotatedBox& b, const cv::Size& frame, const cv::Size& size,
+               const CvTeachingBudget& budget, CvTypeTally* tally)
+{
+    if (!Chosen(b, budget))
         return false;
-    const CvRect area = ClickArea(b.box);
+    const CvRect area = ClickArea(b.box, size);
     // Too little of such an area would show the object for the memory to know it again.
-    if (b.box.width < CV_LS_SELECTION_WIDTH / 2 && b.box.height < CV_LS_SELECTION_HEIGHT / 2) {
+    if (b.box.width < size.width / 2 && b.box.height < size.height / 2) {
         if (tally)
             tally->tooSmall++;
         return false;
@@ -90,7 +102,7 @@ void RecallWindow(CvRect window, void* context)
 /* Writes the click area of b and reads it back, as a training frame does. */
 void TeachBox(CvAssociativeMemory& memory, const CvAnnotatedBox& b)
 {
-    const CvRect area = ClickArea(b.box);
+    const CvRect area = ClickArea(b.box, AreaOf(memory));
     memory.Write(area, &b.type);
     memory.Read(area);
 }
@@ -105,7 +117,7 @@ int RecallPass(CvAssociativeMemory& memory, const std::string& videoPath, const 
                        [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
                            CvRecallContext context{&memory, {}, {}};
                            for (const CvAnnotatedBox& b : boxes)
-                               if (Teachable(b, frame, budget, NULL))
+                               if (Teachable(b, frame, AreaOf(memory), budget, NULL))
                                    context.boxes.push_back(&b);
                            if (context.boxes.empty())
                                return;
@@ -121,6 +133,28 @@ int RecallPass(CvAssociativeMemory& memory, const std::string& videoPath, const 
 }
 
 } // namespace
+
+CvAreaChoice ChooseArea(const CvAnnotations& annotations, const CvTeachingBudget& budget,
+                        const cv::Size& frame)
+{
+    std::vector<int> widths, heights;
+    for (const auto& [k, boxes] : annotations.byFrame)
+        for (const CvAnnotatedBox& b : boxes)
+            if (k < budget.frames && k % budget.every == 0 && Chosen(b, budget)) {
+                widths.push_back(b.box.width);
+                heights.push_back(b.box.height);
+            }
+    CvAreaChoice choice;
+    if (!widths.empty()) {
+        const auto middle = std::ptrdiff_t(widths.size() / 2);
+        std::nth_element(widths.begin(), widths.begin() + middle, widths.end());
+        std::nth_element(heights.begin(), heights.begin() + middle, heights.end());
+        choice.median = cv::Size(widths[size_t(middle)], heights[size_t(middle)]);
+    }
+    choice.area = cv::Size(std::max(CV_AM_MIN_AREA_SIDE, std::min(choice.median.width, frame.width)),
+                           std::max(CV_AM_MIN_AREA_SIDE, std::min(choice.median.height, frame.height)));
+    return choice;
+}
 
 int CvTeachingReport::Taught() const
 {
@@ -150,13 +184,26 @@ bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
                     CvTeachingReport& report)
 {
     report = CvTeachingReport();
-    memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
+    report.area.area = budget.area;
+    if (budget.area.empty()) {
+        cv::VideoCapture video;
+        if (!OpenVideo(video, videoPath))
+            return false;
+        const cv::Size frame(int(video.get(cv::CAP_PROP_FRAME_WIDTH)),
+                             int(video.get(cv::CAP_PROP_FRAME_HEIGHT)));
+        report.area = ChooseArea(annotations, budget, frame);
+    }
+    memory.Create(report.area.area.width, report.area.area.height, 0);
+    report.area.area = AreaOf(memory);
     const bool read =
         ForEachTaughtFrame(memory, videoPath, annotations, budget,
                            [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {
                                for (const CvAnnotatedBox& b : boxes) {
+                                   // Objects that the budget leaves out are not the report's to tally.
+                                   if (!Chosen(b, budget))
+                                       continue;
                                    CvTypeTally& tally = report.byType[b.type];
-                                   if (Teachable(b, frame, budget, &tally)) {
+                                   if (Teachable(b, frame, AreaOf(memory), budget, &tally)) {
                                        TeachBox(memory, b);
                                        tally.taught++;
                                    }

@@ -1,8 +1,8 @@
 #pragma once
-// Teaching a memory from annotated boxes, the way a click on each object's centre in pick mode would, and
-// then recalling the taught boxes again so that the bases which recognise them gather the hits that
-// tracking would give them: the save's pruning drops every base with fewer than 8 hits, and a base that
-// one click made has 2.
+// Teaching a memory from annotated boxes, the way a click on each object's centre in pick mode would with a
+// selection of the objects' own size and shape, and then recalling the taught boxes again so that the bases
+// which recognise them gather the hits that tracking would give them: the save's pruning drops every base
+// with fewer than 8 hits, and a base that one click made has 2.
 
 #include "Annotations.h"
 #include "CvAssociativeMemory.h"
@@ -20,6 +20,7 @@ struct CvTeachingBudget
     int every = 1;        /* only every this many-th of them */
     int passes = 4;       /* recall passes over the taught boxes after teaching */
     std::set<int> ids;    /* only the objects of these ids; empty: every object */
+    cv::Size area;        /* the memory's area; empty: chosen from the taught boxes by ChooseArea */
 };
 
 /* What became of one type's annotated boxes. */
@@ -30,19 +31,34 @@ struct CvTypeTally
     int tooSmall = 0; /* skipped: the object is less than half the area wide and high */
 };
 
+/* The memory's area chosen for the boxes to teach. */
+struct CvAreaChoice
+{
+    cv::Size median; /* the median width and the median height of the boxes; empty when there are none */
+    cv::Size area;   /* the median made at least the memory's smallest area and at most the frame */
+};
+
 /* Teaching's outcome, by type. */
 struct CvTeachingReport
 {
     std::map<int, CvTypeTally> byType; /* the tally of each type */
     int retaught = 0;                  /* areas taught again after the pruning left them unrecognised */
+    CvAreaChoice area;                 /* the memory's area, and the median it came from unless given */
     /* The areas taught from the annotations, every type together. */
     int Taught() const;
 };
 
-/* Creates memory with the selection's size and teaches it the boxes of annotations on the frames of
-   videoPath within budget. Unless budget.passes is 0 it then makes that many recall passes over them,
-   prunes the memory, teaches again what it no longer recognises, and makes the passes once more. False
-   when the video cannot be opened. */
+/* The area for a memory taught the boxes of annotations within budget (its frames, every K-th, its ids) in
+   frames of the given size: their median width and median height, so that a window of the memory's shape
+   over an object overlaps its box. Each side is at least the smallest a memory takes (40) and at most the
+   frame's, as a taught area must lie in the frame. */
+CvAreaChoice ChooseArea(const CvAnnotations& annotations, const CvTeachingBudget& budget,
+                        const cv::Size& frame);
+
+/* Creates memory with budget's area, or the one ChooseArea gives, and teaches it the boxes of annotations
+   on the frames of videoPath within budget. Unless budget.passes is 0 it then makes that many recall passes
+   over them, prunes the memory, teaches again what it no longer recognises, and makes the passes once more.
+   False when the video cannot be opened. */
 bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
                     const CvAnnotations& annotations, const CvTeachingBudget& budget,
                     CvTeachingReport& report);
