@@ -13,10 +13,10 @@
 /* What the search of one area found. */
 struct ChildChoice
 {
-    CvAMBase* child;    /* the first child of the least distance, or NULL when the base has none */
-    uint64_t distance;  /* that least distance */
-    int shift;          /* the first of the four windows giving it: bit 0 a cell right, bit 1 a cell down */
-    CvAMBase** vacated; /* the last empty entry of the children list, or NULL: the base's next free slot */
+    CvAMBase* child;     /* the first child of the least distance, or NULL when the base has none */
+    uint64_t distance;   /* that least distance */
+    int shift;           /* the first of the four windows giving it: bit 0 a cell right, bit 1 a cell down */
+    CvAMBase** freeSlot; /* the last empty entry of the children list, or NULL: the base's next free slot */
 };
 
 /* Builds base's child matrix afresh from its children, of grid g, when they are searched side by side. */
@@ -36,12 +36,12 @@ inline void PrepareChildSearch(CvAMBase* base, CvSize g)
         RebuildChildMatrix(base, g);
 }
 
-/* The room, in distances, that ChooseChild needs for base after PrepareChildSearch. */
-size_t ChildSearchRoom(const CvAMBase& base);
+/* How many distances the work space of ChooseChild holds for base after PrepareChildSearch. */
+size_t SearchDistanceCount(const CvAMBase& base);
 
 /* The child of base nearest to one of the four child-sized windows of area (scanned at base's level, its
    children of grid g), using scratch for the area's features (as large as the context's) and distances
-   (ChildSearchRoom values) as work space. base must have been prepared since the tree last changed. */
+   (SearchDistanceCount values) as work space. base must have been prepared since the tree last changed. */
 ChildChoice ChooseChild(const CvAMBase& base, CvSize g, const CvMat* integral, CvRect area, int16_t* scratch,
                         uint32_t* distances);
 
@@ -60,3 +60,6 @@ inline bool FollowChoice(const ChildChoice& choice, CvRect s, CvRect* area)
         area->y += s.y;
     return true;
 }
+
+/* The match score of a distance d against a threshold t: above 2^30 - 1 exactly when d < t. */
+int MatchScore(uint64_t d, uint64_t t);
