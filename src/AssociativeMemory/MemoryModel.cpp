@@ -145,7 +145,7 @@ void CvAMBase::Reset()
 CvAssociativeMemory::CvAssociativeMemory()
     : detections(NULL), tracks(NULL), lowerBound(NULL), upperBound(NULL), gateRadius2(0), sizeTolerance2(0),
       stepX(0), stepY(0), stepX2(0), stepY2(0), frameCounter(0), root(NULL), context(), sourceWidth(0),
-      sourceHeight(0), sourceHeader(), source(NULL), integral(NULL), prunedBaseCount(0), keptData(0)
+      sourceHeight(0), sourceHeader(), source(NULL), integral(NULL), prunedBaseCount(0), readDataCopy(0)
 {
     context.storage = cvCreateMemStorage(0);
     context.seqPool = CreateList(context.storage, sizeof(CvSeq*));

@@ -72,8 +72,8 @@ void AccessStep(CvAssociativeMemory& m, int** data = NULL)
         // The pass may delete the very base whose data Read has just handed out; the caller then reads
         // the same value from the memory itself, valid until the next Read or Write.
         if (data && *data) {
-            m.keptData = **data;
-            *data = &m.keptData;
+            m.readDataCopy = **data;
+            *data = &m.readDataCopy;
         }
         m.root->Prune();
         m.prunedBaseCount = m.context.baseCount;
