@@ -1,5 +1,5 @@
 // The search of a base's children for the one nearest to an area: all at once from the base's child
-// matrix where their grids are small, one at a time otherwise, and the score of what was found.
+// matrix where their grids are small, one at a time otherwise.
 #include "ChildSearch.h"
 
 #include "MatrixDistances.h"
@@ -9,25 +9,6 @@
 #include <limits>
 
 namespace {
-
-/* (a x b) / c truncated, exact for every 64-bit a and c with a <= c and b < 2^31. */
-inline uint64_t MulDiv(uint64_t a, uint64_t b, uint64_t c)
-{
-    // The usual case, a product within 64 bits, takes one ordinary division.
-    if (a <= std::numeric_limits<uint64_t>::max() / b)
-        return a * b / c;
-#if defined(__SIZEOF_INT128__)
-    __extension__ typedef unsigned __int128 Wide;
-    return static_cast<uint64_t>(static_cast<Wide>(a) * b / c);
-#else
-    // a = q c + r, so a b / c = q b + r b / c; r b is formed as a long double only where it might overflow.
-    const uint64_t q = a / c;
-    const uint64_t r = a % c;
-    if (r <= std::numeric_limits<uint64_t>::max() / b)
-        return q * b + r * b / c;
-    return q * b + static_cast<uint64_t>(static_cast<long double>(r) * b / c);
-#endif
-}
 
 /* Whether base's children, of grid g, are searched side by side. */
 bool SearchesAsMatrix(CvSize g)
@@ -83,17 +64,6 @@ ChildChoice NearestOneByOne(const CvAMBase& base, CvSize g, const int16_t* scrat
 }
 
 } // namespace
-
-int MatchScore(uint64_t d, uint64_t t)
-{
-    // A uniform area read against a uniform base has d = t = 0: no match, and the lowest score.
-    if (d == 0 && t == 0)
-        return 0;
-    // d >= t: score = t C / d; else score = 2147483647 - d C / t, with C = 2^30 - 1
-    if (d >= t)
-        return static_cast<int>(MulDiv(t, CV_AM_SCORE_HALF, d));
-    return CV_AM_SCORE_MAX - static_cast<int>(MulDiv(d, CV_AM_SCORE_HALF, t));
-}
 
 void RebuildChildMatrix(CvAMBase* base, CvSize g)
 {

@@ -2,13 +2,14 @@
 // The search of a base's children for the one nearest to an area, in two parts: bringing the base's child
 // matrix up to date, which changes the base and is done by the thread that owns the memory, and the search
 // itself, which only reads the base, its children and the integral image, so that searches of many areas
-// may run side by side.
+// may run side by side; then where the choice leads the area, and its score.
 
 #include "ChildMatrix.h"
 #include "CvAssociativeMemory.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 /* What the search of one area found. */
 struct ChildChoice
@@ -61,5 +62,33 @@ inline bool FollowChoice(const ChildChoice& choice, CvRect s, CvRect* area)
     return true;
 }
 
+/* (a x b) / c truncated, exact for every 64-bit a and c with a <= c and b < 2^31. */
+inline uint64_t MulDiv(uint64_t a, uint64_t b, uint64_t c)
+{
+    // The usual case, a product within 64 bits, takes one ordinary division.
+    if (a <= std::numeric_limits<uint64_t>::max() / b)
+        return a * b / c;
+#if defined(__SIZEOF_INT128__)
+    __extension__ typedef unsigned __int128 Wide;
+    return static_cast<uint64_t>(static_cast<Wide>(a) * b / c);
+#else
+    // a = q c + r, so a b / c = q b + r b / c; r b is formed as a long double only where it might overflow.
+    const uint64_t q = a / c;
+    const uint64_t r = a % c;
+    if (r <= std::numeric_limits<uint64_t>::max() / b)
+        return q * b + r * b / c;
+    return q * b + static_cast<uint64_t>(static_cast<long double>(r) * b / c);
+#endif
+}
+
 /* The match score of a distance d against a threshold t: above 2^30 - 1 exactly when d < t. */
-int MatchScore(uint64_t d, uint64_t t);
+inline int MatchScore(uint64_t d, uint64_t t)
+{
+    // A uniform area read against a uniform base has d = t = 0: no match, and the lowest score.
+    if (d == 0 && t == 0)
+        return 0;
+    // d >= t: score = t C / d; else score = 2147483647 - d C / t, with C = 2^30 - 1
+    if (d >= t)
+        return static_cast<int>(MulDiv(t, CV_AM_SCORE_HALF, d));
+    return CV_AM_SCORE_MAX - static_cast<int>(MulDiv(d, CV_AM_SCORE_HALF, t));
+}

@@ -42,14 +42,13 @@ void CopyRowsPlain(const int16_t* in, int stride, int cols, int rows, int16_t* o
 
 namespace {
 
-/* Vectors of 4. */
-void ContrastRowSse2(const int32_t* a, const int32_t* b, int n, int16_t* out)
+/* Contrasts in vectors of 4 from i on, as far as whole vectors go; returns where they stopped. */
+inline int ContrastBlocksSse2(const int32_t* a, const int32_t* b, int i, int n, int16_t* out)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128i one = _mm_set1_epi32(1);
     const __m128i full = _mm_set1_epi32(32767);
     const __m128d scale = _mm_set1_pd(32767.0);
-    int i = 0;
     for (; i + 4 <= n; i += 4) {
         const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
         const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
@@ -76,11 +75,13 @@ void ContrastRowSse2(const int32_t* a, const int32_t* b, int n, int16_t* out)
         v = _mm_andnot_si128(empty, v);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(v, v));
     }
-    ContrastRowPlain(a + i, b + i, n - i, out + i);
+    return i;
 }
 
-/* Vectors of 8, the rest in those of 4: the arithmetic of ContrastRowSse2. */
-__attribute__((target("avx2"))) void ContrastRowAvx2(const int32_t* a, const int32_t* b, int n, int16_t* out)
+/* Contrasts in vectors of 8, the arithmetic of ContrastBlocksSse2, as far as whole vectors go; returns
+   where they stopped. */
+__attribute__((target("avx2"))) int ContrastBlocksAvx2(const int32_t* a, const int32_t* b, int n,
+                                                       int16_t* out)
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i one = _mm256_set1_epi32(1);
@@ -113,7 +114,21 @@ __attribute__((target("avx2"))) void ContrastRowAvx2(const int32_t* a, const int
         const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(packed));
     }
-    ContrastRowSse2(a + i, b + i, n - i, out + i);
+    return i;
+}
+
+/* Vectors of 4, then one pair at a time. */
+void ContrastRowSse2(const int32_t* a, const int32_t* b, int n, int16_t* out)
+{
+    const int i = ContrastBlocksSse2(a, b, 0, n, out);
+    ContrastRowPlain(a + i, b + i, n - i, out + i);
+}
+
+/* Vectors of 8, then of 4, then one pair at a time. */
+void ContrastRowAvx2(const int32_t* a, const int32_t* b, int n, int16_t* out)
+{
+    const int i = ContrastBlocksSse2(a, b, ContrastBlocksAvx2(a, b, n, out), n, out);
+    ContrastRowPlain(a + i, b + i, n - i, out + i);
 }
 
 /* Vectors of 8 where they fit the room left in out; what they write past a row's end belongs to later
