@@ -28,28 +28,8 @@ inline void CellRow(const CvMat* integral, int r0, int r1, int c0, int cw, int c
     }
 }
 
-/* The largest grid side, in cells, that ExtractSmallGrid takes. */
-const int smallCells = 32;
-
-/* A small grid, as every search's is (at most smallCells x smallCells - 1 cells, cells wide): all its bands
-   summed first and all its contrasts formed in one pass over them. Feature (i, j) compares the cell at
-   j cells + i with the one cells + 1 later; the pass also forms one value after each row, which is dropped,
-   and runs to a whole vector of 4. */
-void ExtractSmallGrid(const CvMat* integral, CvRect area, int cw, int ch, int cols, int rows, int16_t* out)
-{
-    const int cells = cols + 1;
-    int32_t sums[(smallCells + 1) * smallCells + 4];
-    int16_t contrasts[smallCells * smallCells + 4];
-    for (int j = 0; j <= rows; j++)
-        CellRow(integral, area.y + j * ch, area.y + (j + 1) * ch, area.x, cw, cells, sums + j * cells);
-    const int n = (rows * cells + 3) & ~3;
-    std::fill(sums + (rows + 1) * cells, sums + n + cells + 1, 0);
-    ContrastRow(sums, sums + cells + 1, n, contrasts);
-    CopyRows(contrasts, cells, cols, rows, out);
-}
-
-/* A grid of any size: each band of cells summed once and compared with the next band, in strips of
-   columns that fit two small row buffers. */
+/* A grid too large for ContrastGrid: each band of cells summed once and compared with the next band, in
+   strips of columns that fit two small row buffers. */
 void ExtractInStrips(const CvMat* integral, CvRect area, int cw, int ch, int cols, int rows, int16_t* out)
 {
     const int strip = 128;
@@ -76,10 +56,18 @@ void ExtractFeatures(const CvMat* integral, CvRect area, int cols, int rows, int
     // the vector spans cols + 1 by rows + 1 cells, the top-left one at (x, y)
     const int cw = area.width / (cols + 1);
     const int ch = area.height / (rows + 1);
-    if (cols + 1 <= smallCells && rows < smallCells)
-        ExtractSmallGrid(integral, area, cw, ch, cols, rows, out);
-    else
+    const int cells = cols + 1;
+    if (cells > smallGridCells || rows >= smallGridCells) {
         ExtractInStrips(integral, area, cw, ch, cols, rows, out);
+        return;
+    }
+    // A small grid, as every search's is, has all its bands summed first and all its contrasts formed in
+    // one pass over them.
+    int32_t sums[(smallGridCells + 1) * smallGridCells + 4];
+    for (int j = 0; j <= rows; j++)
+        CellRow(integral, area.y + j * ch, area.y + (j + 1) * ch, area.x, cw, cells, sums + j * cells);
+    std::fill(sums + (rows + 1) * cells, sums + ContrastGridSums(cols, rows), 0);
+    ContrastGrid(sums, cols, rows, out);
 }
 
 uint64_t FeatureDistance(int cols, int rows, const int16_t* a, const int16_t* b)

@@ -31,11 +31,33 @@ void ContrastRowPlain(const int32_t* a, const int32_t* b, int n, int16_t* out)
         out[i] = Contrast(a[i], b[i]);
 }
 
-void CopyRowsPlain(const int16_t* in, int stride, int cols, int rows, int16_t* out)
+namespace {
+
+/* out[j cols + q] = in[j stride + q] for j < rows and q < cols: rows formed on a stride, packed. */
+typedef void CopyRows(const int16_t* in, int stride, int cols, int rows, int16_t* out);
+
+inline void CopyRowsPlain(const int16_t* in, int stride, int cols, int rows, int16_t* out)
 {
     for (int j = 0; j < rows; j++)
         for (int q = 0; q < cols; q++)
             out[j * cols + q] = in[j * stride + q];
+}
+
+/* A small grid's contrasts formed by one form of ContrastRow and packed by one way of copying. */
+template <ContrastRowForm* Row, CopyRows* Copy>
+void ContrastGridWith(const int32_t* sums, int cols, int rows, int16_t* out)
+{
+    const int cells = cols + 1;
+    int16_t contrasts[smallGridCells * smallGridCells + 4];
+    Row(sums, sums + cells + 1, (rows * cells + 3) & ~3, contrasts);
+    Copy(contrasts, cells, cols, rows, out);
+}
+
+} // namespace
+
+void ContrastGridPlain(const int32_t* sums, int cols, int rows, int16_t* out)
+{
+    ContrastGridWith<ContrastRowPlain, CopyRowsPlain>(sums, cols, rows, out);
 }
 
 #if LANESCOPE_X86_KERNELS
@@ -133,7 +155,7 @@ void ContrastRowAvx2(const int32_t* a, const int32_t* b, int n, int16_t* out)
 
 /* Vectors of 8 where they fit the room left in out; what they write past a row's end belongs to later
    rows, copied afterwards. A library call per row would cost more than these few values. */
-void CopyRowsSse2(const int16_t* in, int stride, int cols, int rows, int16_t* out)
+inline void CopyRowsSse2(const int16_t* in, int stride, int cols, int rows, int16_t* out)
 {
     for (int j = 0; j < rows; j++) {
         const int16_t* row = in + j * stride;
@@ -169,17 +191,19 @@ void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
     form(a, b, n, out);
 }
 
-CopyRowsForm* CopyRowsAt([[maybe_unused]] KernelLevel level)
+ContrastGridForm* ContrastGridAt([[maybe_unused]] KernelLevel level)
 {
 #if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Avx2)
+        return ContrastGridWith<ContrastRowAvx2, CopyRowsSse2>;
     if (level >= KernelLevel::Sse2)
-        return CopyRowsSse2;
+        return ContrastGridWith<ContrastRowSse2, CopyRowsSse2>;
 #endif
-    return CopyRowsPlain;
+    return ContrastGridPlain;
 }
 
-void CopyRows(const int16_t* in, int stride, int cols, int rows, int16_t* out)
+void ContrastGrid(const int32_t* sums, int cols, int rows, int16_t* out)
 {
-    static CopyRowsForm* const form = CopyRowsAt(ActiveKernelLevel());
-    form(in, stride, cols, rows, out);
+    static ContrastGridForm* const form = ContrastGridAt(ActiveKernelLevel());
+    form(sums, cols, rows, out);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The arithmetic of feature extraction: the contrast of image cells against their diagonal neighbours, and
-// the copy of a grid's contrasts into its feature vector.
+// The arithmetic of feature extraction: the contrast of image cells against their diagonal neighbours, by
+// rows of cells or for a whole small grid at once.
 
 #include "KernelDispatch.h"
 
@@ -22,15 +22,27 @@ ContrastRowForm* ContrastRowAt(KernelLevel level);
 /* The contrasts at the process's kernel level. */
 void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out);
 
-/* out[j cols + q] = in[j stride + q] for j < rows and q < cols (stride > cols): a grid's rows packed
-   together. Writes nothing past out[rows cols - 1] and reads nothing past the last row's end. */
-typedef void CopyRowsForm(const int16_t* in, int stride, int cols, int rows, int16_t* out);
+/* The largest side, in cells, of a grid that ContrastGrid takes: cols + 1 and rows + 1 at most this. */
+const int smallGridCells = 32;
 
-/* The reference form: one value at a time. */
-void CopyRowsPlain(const int16_t* in, int stride, int cols, int rows, int16_t* out);
+/* How many values the sums of a cols x rows ContrastGrid hold: its (rows + 1) x (cols + 1) cell sums, then
+   zeros, as far as its contrasts are formed (a whole vector of 4 past the last row's) and one band further.
+ */
+inline int ContrastGridSums(int cols, int rows)
+{
+    return ((rows * (cols + 1) + 3) & ~3) + cols + 2;
+}
+
+/* out[j cols + i] = Contrast(sums[j (cols + 1) + i], sums[(j + 1) (cols + 1) + i + 1]) for j < rows and i <
+   cols: a small grid's features from its cells' sums, band after band, ContrastGridSums values in all. The
+   contrasts are formed on the bands' stride in one pass (one dropped after each row) and then packed. */
+typedef void ContrastGridForm(const int32_t* sums, int cols, int rows, int16_t* out);
+
+/* The reference form: ContrastRowPlain, then one value at a time. */
+void ContrastGridPlain(const int32_t* sums, int cols, int rows, int16_t* out);
 
 /* The form of level (its own, or that of the nearest level below that has one). */
-CopyRowsForm* CopyRowsAt(KernelLevel level);
+ContrastGridForm* ContrastGridAt(KernelLevel level);
 
-/* The copy at the process's kernel level. */
-void CopyRows(const int16_t* in, int stride, int cols, int rows, int16_t* out);
+/* The grid at the process's kernel level. */
+void ContrastGrid(const int32_t* sums, int cols, int rows, int16_t* out);

@@ -97,22 +97,24 @@ TEST(Kernels, ContrastRowFormsEqualThePlainContrasts)
     }
 }
 
-TEST(Kernels, CopyRowsFormsCopyEveryRowAndNothingElse)
+TEST(Kernels, ContrastGridFormsEqualThePlainGridAndWriteNothingElse)
 {
+    // The grids of every search's extraction and the largest small grid; sums of every sign and small ones.
     cv::RNG rng(7);
-    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {7, 2}, {8, 8}, {15, 15}, {31, 3}}) {
-        const int stride = cols + 1;
-        const std::vector<int16_t> in = RandomValues(rng, static_cast<size_t>(stride * rows), 32767);
-        // A margin of sentinels after the grid, which no form may write.
-        std::vector<int16_t> plain(static_cast<size_t>(cols * rows + 16), 1234);
-        CopyRowsPlain(in.data(), stride, cols, rows, plain.data());
-        for (int j = 0; j < rows; j++)
-            for (int q = 0; q < cols; q++)
-                ASSERT_EQ(plain[static_cast<size_t>(j * cols + q)], in[static_cast<size_t>(j * stride + q)]);
-        for (KernelLevel level : RunnableLevels()) {
-            std::vector<int16_t> out(plain.size(), 1234);
-            CopyRowsAt(level)(in.data(), stride, cols, rows, out.data());
-            EXPECT_EQ(out, plain) << "level " << static_cast<int>(level) << " " << cols << " x " << rows;
+    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {7, 2}, {8, 8}, {16, 16}, {31, 3}, {31, 31}}) {
+        for (int range : {3, -1}) {
+            std::vector<int32_t> sums(static_cast<size_t>(ContrastGridSums(cols, rows)), 0);
+            for (size_t k = 0; k < static_cast<size_t>((rows + 1) * (cols + 1)); k++)
+                sums[k] = range < 0 ? static_cast<int32_t>(rng.next()) : rng.uniform(0, range + 1);
+            // A margin of sentinels after the grid, which no form may write.
+            std::vector<int16_t> plain(static_cast<size_t>(cols * rows + 16), 1234);
+            ContrastGridPlain(sums.data(), cols, rows, plain.data());
+            EXPECT_EQ(plain.back(), 1234);
+            for (KernelLevel level : RunnableLevels()) {
+                std::vector<int16_t> out(plain.size(), 1234);
+                ContrastGridAt(level)(sums.data(), cols, rows, out.data());
+                EXPECT_EQ(out, plain) << "level " << static_cast<int>(level) << " " << cols << " x " << rows;
+            }
         }
     }
 }
