@@ -62,6 +62,5 @@ AbsDiffSumForm* AbsDiffSumAt([[maybe_unused]] KernelLevel level)
 
 uint64_t AbsDiffSum(const int16_t* a, const int16_t* b, int n)
 {
-    static AbsDiffSumForm* const form = AbsDiffSumAt(ActiveKernelLevel());
-    return form(a, b, n);
+    return ActiveForm<AbsDiffSumAt>::Call(a, b, n);
 }

@@ -51,6 +51,5 @@ ErodeRowForm* ErodeRowAt([[maybe_unused]] KernelLevel level)
 
 void ErodeRow(const uint8_t* a, const uint8_t* b, int n, uint8_t* out)
 {
-    static ErodeRowForm* const form = ErodeRowAt(ActiveKernelLevel());
-    form(a, b, n, out);
+    ActiveForm<ErodeRowAt>::Call(a, b, n, out);
 }

@@ -49,7 +49,7 @@ void ContrastGridWith(const int32_t* sums, int cols, int rows, int16_t* out)
 {
     const int cells = cols + 1;
     int16_t contrasts[smallGridCells * smallGridCells + 4];
-    Row(sums, sums + cells + 1, (rows * cells + 3) & ~3, contrasts);
+    Row(sums, sums + cells + 1, ContrastGridPass(cols, rows), contrasts);
     Copy(contrasts, cells, cols, rows, out);
 }
 
@@ -187,8 +187,7 @@ ContrastRowForm* ContrastRowAt([[maybe_unused]] KernelLevel level)
 
 void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
 {
-    static ContrastRowForm* const form = ContrastRowAt(ActiveKernelLevel());
-    form(a, b, n, out);
+    ActiveForm<ContrastRowAt>::Call(a, b, n, out);
 }
 
 ContrastGridForm* ContrastGridAt([[maybe_unused]] KernelLevel level)
@@ -204,6 +203,5 @@ ContrastGridForm* ContrastGridAt([[maybe_unused]] KernelLevel level)
 
 void ContrastGrid(const int32_t* sums, int cols, int rows, int16_t* out)
 {
-    static ContrastGridForm* const form = ContrastGridAt(ActiveKernelLevel());
-    form(sums, cols, rows, out);
+    ActiveForm<ContrastGridAt>::Call(sums, cols, rows, out);
 }

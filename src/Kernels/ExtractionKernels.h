@@ -25,17 +25,23 @@ void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out);
 /* The largest side, in cells, of a grid that ContrastGrid takes: cols + 1 and rows + 1 at most this. */
 const int smallGridCells = 32;
 
-/* How many values the sums of a cols x rows ContrastGrid hold: its (rows + 1) x (cols + 1) cell sums, then
-   zeros, as far as its contrasts are formed (a whole vector of 4 past the last row's) and one band further.
- */
-inline int ContrastGridSums(int cols, int rows)
+/* How many contrasts the one pass of a cols x rows ContrastGrid forms: every cell of its bands but the
+   last, and one dropped after each row, to a whole vector of 4. */
+inline int ContrastGridPass(int cols, int rows)
 {
-    return ((rows * (cols + 1) + 3) & ~3) + cols + 2;
+    return (rows * (cols + 1) + 3) & ~3;
 }
 
-/* out[j cols + i] = Contrast(sums[j (cols + 1) + i], sums[(j + 1) (cols + 1) + i + 1]) for j < rows and i <
-   cols: a small grid's features from its cells' sums, band after band, ContrastGridSums values in all. The
-   contrasts are formed on the bands' stride in one pass (one dropped after each row) and then packed. */
+/* How many values the sums of a cols x rows ContrastGrid hold: its (rows + 1) x (cols + 1) cell sums, then
+   zeros as far as its pass reads, a band and a cell beyond its last contrast. */
+inline int ContrastGridSums(int cols, int rows)
+{
+    return ContrastGridPass(cols, rows) + cols + 2;
+}
+
+/* A small grid's features from its cells' sums, band after band (ContrastGridSums values):
+   out[j cols + i] = Contrast(sums[j (cols + 1) + i], sums[(j + 1) (cols + 1) + i + 1]), j < rows, i < cols.
+   The contrasts are formed on the bands' stride in one pass and then packed. */
 typedef void ContrastGridForm(const int32_t* sums, int cols, int rows, int16_t* out);
 
 /* The reference form: ContrastRowPlain, then one value at a time. */

@@ -5,6 +5,9 @@
 // (ContrastRowAt and the like) hands out the form of any level, its plain name the reference form, and its
 // own name the form of the level this process runs at. README.md beside this header gives the arithmetic.
 
+#include <atomic>
+#include <type_traits>
+
 /* Whether this build has the x86-64 vector forms; elsewhere only the plain forms exist. */
 #if defined(__SSE2__) && defined(__x86_64__)
 #define LANESCOPE_X86_KERNELS 1
@@ -31,3 +34,22 @@ bool KernelLevelRuns(KernelLevel level);
    LANESCOPE_NO_AVX2 is set in the environment and to the plain forms when LANESCOPE_NO_SSE2 is (each to
    anything). Chosen once, on first use. */
 KernelLevel ActiveKernelLevel();
+
+/* Calls through the form of a kernel that the process runs, At being the kernel's accessor: its first call
+   asks At for the form of ActiveKernelLevel() and keeps it, later calls cost a load and a jump. Any thread
+   may make the first call; two at once keep the same form. */
+template <auto At, class Form = std::remove_pointer_t<decltype(At(KernelLevel::Plain))>> struct ActiveForm;
+
+template <auto At, class R, class... Args> struct ActiveForm<At, R(Args...)>
+{
+    static R Call(Args... args) { return form.load(std::memory_order_relaxed)(args...); }
+
+  private:
+    static R FirstCall(Args... args)
+    {
+        R (*const chosen)(Args...) = At(ActiveKernelLevel());
+        form.store(chosen, std::memory_order_relaxed);
+        return chosen(args...);
+    }
+    static inline std::atomic<R (*)(Args...)> form{FirstCall};
+};

@@ -207,8 +207,7 @@ MatrixDistancesForm* MatrixDistancesAt([[maybe_unused]] KernelLevel level)
 
 void MatrixDistances(const FeatureMatrix& matrix, const int16_t* extraction, int cols, uint32_t* d)
 {
-    static MatrixDistancesForm* const form = MatrixDistancesAt(ActiveKernelLevel());
-    form(matrix, extraction, cols, d);
+    ActiveForm<MatrixDistancesAt>::Call(matrix, extraction, cols, d);
 }
 
 int FirstNearestPlain(const uint32_t* d, int groups, int count, uint32_t* distance, int* shift)
@@ -240,6 +239,5 @@ FirstNearestForm* FirstNearestAt([[maybe_unused]] KernelLevel level)
 
 int FirstNearest(const uint32_t* d, int groups, int count, uint32_t* distance, int* shift)
 {
-    static FirstNearestForm* const form = FirstNearestAt(ActiveKernelLevel());
-    return form(d, groups, count, distance, shift);
+    return ActiveForm<FirstNearestAt>::Call(d, groups, count, distance, shift);
 }

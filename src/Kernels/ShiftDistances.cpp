@@ -170,6 +170,5 @@ ShiftDistancesForm* ShiftDistancesAt([[maybe_unused]] KernelLevel level)
 
 bool ShiftDistances(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4])
 {
-    static ShiftDistancesForm* const form = ShiftDistancesAt(ActiveKernelLevel());
-    return form(layout, windows, limit, d);
+    return ActiveForm<ShiftDistancesAt>::Call(layout, windows, limit, d);
 }
