@@ -151,7 +151,7 @@ BENCHMARK(BM_AnnotatedMemory)->Unit(benchmark::kMillisecond);
    with OpenCV's TBB loops 0 also runs them in turn, yet getNumThreads() still answers the cores' count. */
 const bool singleThreaded = (cv::setNumThreads(1), true);
 
-const char* const realVideos[] = {CV_BENCH_VTEST, CV_BENCH_MEGAMIND};
+const char* const realVideos[] = {CV_REAL_VTEST, CV_REAL_MEGAMIND};
 
 /* The first 100 frames of real video 0 (vtest, 768 x 576) or 1 (Megamind, 720 x 528), loaded once; NULL
    with the benchmark skipped when the file is absent. */

@@ -108,7 +108,7 @@ struct CvAMBase : CvAMBaseHeader
     int32_t gridHeight;      /* feature grid rows of this base's level */
     int16_t* features;       /* gridWidth x gridHeight values, row-major (cvAlloc); NULL for the root */
     int16_t* searchFeatures; /* the features laid out for the child search, in features' block */
-    CvSeq* children;         /* CvAMBase* elements in storage; an entry may be NULL (a vacated slot) */
+    CvSeq* children;         /* CvAMBase* elements in storage; an entry may be NULL (a free slot) */
     CvAMBase** freeSlot;     /* a NULL entry of children found by the last search, reused by the next child */
     ChildMatrix* matrix;     /* the children side by side when their grids are small, or NULL */
     int16_t level;           /* 0 for the root, parent's level + 1 otherwise */
@@ -220,7 +220,7 @@ struct CvAssociativeMemory
     CvMat* source;           /* view of the current source image; NULL until a successful SetImage */
     CvMat* integral;         /* CV_32SC1 integral image of the source, (rows + 1) x (cols + 1) */
     int32_t prunedBaseCount; /* baseCount right after the last pruning pass */
-    int32_t keptData;        /* data of the base the last Read reached, kept when the pass after it pruned */
+    int32_t readDataCopy;    /* data the last Read handed out, copied when the pass after it pruned */
 
     /* Makes the storage and the empty lists; the memory still has to be created. */
     CvAssociativeMemory();

@@ -1,6 +1,6 @@
 #pragma once
 // What the memory's own source files share and its users need not see: the texts of its error reports,
-// the test whether the memory took an access, a detection's means and the release of a track's user block.
+// whether the memory accepted an access, a detection's means and the release of a track's user block.
 
 #include "CvAssociativeMemory.h"
 
@@ -25,9 +25,9 @@ const char* const CV_AM_NULL_EVENT_FUNC_MSG = "The pointer of RcgAMFunc is NULL"
 const char* const CV_AM_NULL_PACKED_MSG = "The pointer of packed data is NULL";
 const char* const CV_AM_PACKED_MISMATCH_MSG = "Size of input data do not match to actual settings";
 
-/* Runs access, one Write or Read of memory, and tells whether the memory took it: both count every access
+/* Runs access, one Write or Read of memory, and tells whether the memory accepted it: both count every access
    they make and none they refuse, so an unchanged counter means nothing was written or produced. */
-template <class Access> bool TookAccess(CvAssociativeMemory& memory, Access access)
+template <class Access> bool MemoryAccepted(CvAssociativeMemory& memory, Access access)
 {
     const uint64_t accesses = memory.context.accessCount;
     access();

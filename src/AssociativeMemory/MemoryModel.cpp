@@ -28,6 +28,68 @@ CvSeq* CreateList(CvMemStorage* storage, int elemSize)
     return cvCreateSeq(0, sizeof(CvSeq), elemSize, storage);
 }
 
+/* Whether every value that Create and SetAreaSize form in int from c's sizes and levels fits 32 bits. */
+bool SizesFitInt(const CvAMContext& c)
+{
+    // The largest values that Create and SetAreaSize form in int from these sizes, formed here in 64 bits.
+    const int64_t limit = INT32_MAX;
+    // sizeTolerance2 = (width^2 + height^2) / 16
+    if (static_cast<int64_t>(c.width) * c.width + static_cast<int64_t>(c.height) * c.height > 16 * limit)
+        return false;
+    // (g + 1)^2 + 4 g^2 values of the deepest grid g, the largest grid of any base, bound the work space and
+    // a base's features with their search layout. The bound is older than the layout and kept, so that the
+    // same memory files are accepted.
+    const CvSize deepest = c.GetGridSize(c.levels);
+    if (static_cast<int64_t>(deepest.width + 1) * (deepest.height + 1) +
+            4 * static_cast<int64_t>(deepest.width) * deepest.height >
+        limit)
+        return false;
+    for (int16_t l = 0; l <= c.levels; l++) {
+        const CvSize g = c.GetGridSize(static_cast<int16_t>(l + 1));
+        const int64_t s = std::min(g.width, g.height);
+        // span = (s + 2) pow2 / (s + 1); child area = (g + 1) x scanned / (g + 2), scanned = span x scale
+        if ((s + 2) * std::max(c.pow2Width, c.pow2Height) > limit)
+            return false;
+        const int64_t scannedWidth =
+            l == 0 ? c.width : (s + 2) * c.pow2Width / (s + 1) * c.width / c.alignedWidth + 1;
+        const int64_t scannedHeight =
+            l == 0 ? c.height : (s + 2) * c.pow2Height / (s + 1) * c.height / c.alignedHeight + 1;
+        if (l < c.levels && ((g.width + 1) * scannedWidth > limit || (g.height + 1) * scannedHeight > limit))
+            return false;
+    }
+    // gateRadius2 = ((AW + SX)^2 + (AH + SY)^2) / 4 with SX = AW / (g1 + 2)
+    const CvSize g1 = c.GetGridSize(1);
+    const int64_t gateWidth = c.alignedWidth + c.alignedWidth / (g1.width + 2);
+    const int64_t gateHeight = c.alignedHeight + c.alignedHeight / (g1.height + 2);
+    return (gateWidth * gateWidth + gateHeight * gateHeight) / 4 <= limit;
+}
+
+/* The tracker's sizes, from the memory's sizes: the level-1 cell as its step, the gate within which a
+   detection joins a track, the size tolerance, and the bounds of a new filter's samples. */
+void SetTrackerBounds(CvAssociativeMemory& m)
+{
+    const CvAMContext& c = m.context;
+    const CvSize g1 = c.GetGridSize(1);
+    m.stepX = c.alignedWidth / (g1.width + 2);
+    m.stepY = c.alignedHeight / (g1.height + 2);
+    // gate = ((AW + SX)^2 + (AH + SY)^2) / 4
+    const int64_t gateWidth = c.alignedWidth + m.stepX;
+    const int64_t gateHeight = c.alignedHeight + m.stepY;
+    m.gateRadius2 = static_cast<int32_t>((gateWidth * gateWidth + gateHeight * gateHeight) / 4);
+    m.stepX2 = static_cast<float>(m.stepX * m.stepX);
+    m.stepY2 = static_cast<float>(m.stepY * m.stepY);
+    // tolerance = trunc((W^2 + H^2) x 0.0625)
+    const int64_t w = c.width, h = c.height;
+    m.sizeTolerance2 = static_cast<int32_t>(static_cast<double>(w * w + h * h) * 0.0625);
+
+    m.lowerBound = cvCreateMat(2, 1, CV_32FC1);
+    m.upperBound = cvCreateMat(2, 1, CV_32FC1);
+    m.lowerBound->data.fl[0] = static_cast<float>(-m.stepX);
+    m.lowerBound->data.fl[1] = static_cast<float>(-m.stepY);
+    m.upperBound->data.fl[0] = static_cast<float>(m.stepX);
+    m.upperBound->data.fl[1] = static_cast<float>(m.stepY);
+}
+
 } // namespace
 
 CvSize CvAMContext::GetGridSize(int16_t level) const
@@ -63,38 +125,7 @@ bool CvAMContext::SetSizes(int areaWidth, int areaHeight, int16_t requestedLevel
         requestedLevels = static_cast<int16_t>(m > 40 ? maxLevels - 1 : maxLevels);
     // One level at least; the smallest area, 40 x 40, already allows three.
     levels = std::max<int16_t>(1, std::min(requestedLevels, maxLevels));
-
-    // The largest values that Create and SetAreaSize form in int from these sizes, formed here in 64 bits.
-    const int64_t limit = INT32_MAX;
-    // sizeTolerance2 = (width^2 + height^2) / 16
-    if (static_cast<int64_t>(width) * width + static_cast<int64_t>(height) * height > 16 * limit)
-        return false;
-    // (g + 1)^2 + 4 g^2 values of the deepest grid g, the largest grid of any base, bound the work space and
-    // a base's features with their search layout. The bound is older than the layout and kept, so that the
-    // same memory files are accepted.
-    const CvSize deepest = GetGridSize(levels);
-    if (static_cast<int64_t>(deepest.width + 1) * (deepest.height + 1) +
-            4 * static_cast<int64_t>(deepest.width) * deepest.height >
-        limit)
-        return false;
-    for (int16_t l = 0; l <= levels; l++) {
-        const CvSize g = GetGridSize(static_cast<int16_t>(l + 1));
-        const int64_t s = std::min(g.width, g.height);
-        // span = (s + 2) pow2 / (s + 1); child area = (g + 1) x scanned / (g + 2), scanned = span x scale
-        if ((s + 2) * std::max(pow2Width, pow2Height) > limit)
-            return false;
-        const int64_t scannedWidth =
-            l == 0 ? width : (s + 2) * pow2Width / (s + 1) * width / alignedWidth + 1;
-        const int64_t scannedHeight =
-            l == 0 ? height : (s + 2) * pow2Height / (s + 1) * height / alignedHeight + 1;
-        if (l < levels && ((g.width + 1) * scannedWidth > limit || (g.height + 1) * scannedHeight > limit))
-            return false;
-    }
-    // gateRadius2 = ((AW + SX)^2 + (AH + SY)^2) / 4 with SX = AW / (g1 + 2)
-    const CvSize g1 = GetGridSize(1);
-    const int64_t gateWidth = alignedWidth + alignedWidth / (g1.width + 2);
-    const int64_t gateHeight = alignedHeight + alignedHeight / (g1.height + 2);
-    return (gateWidth * gateWidth + gateHeight * gateHeight) / 4 <= limit;
+    return SizesFitInt(*this);
 }
 
 CvAMBase::CvAMBase(CvAMContext* owner)
@@ -145,7 +176,7 @@ void CvAMBase::Reset()
 CvAssociativeMemory::CvAssociativeMemory()
     : detections(NULL), tracks(NULL), lowerBound(NULL), upperBound(NULL), gateRadius2(0), sizeTolerance2(0),
       stepX(0), stepY(0), stepX2(0), stepY2(0), frameCounter(0), root(NULL), context(), sourceWidth(0),
-      sourceHeight(0), sourceHeader(), source(NULL), integral(NULL), prunedBaseCount(0), keptData(0)
+      sourceHeight(0), sourceHeader(), source(NULL), integral(NULL), prunedBaseCount(0), readDataCopy(0)
 {
     context.storage = cvCreateMemStorage(0);
     context.seqPool = CreateList(context.storage, sizeof(CvSeq*));
@@ -212,27 +243,7 @@ void CvAssociativeMemory::Create(int width, int height, int16_t levels)
         context.levelSpans[l].height = (context.pow2Height * (s + 2)) / (s + 1);
     }
 
-    const CvSize g1 = context.GetGridSize(1);
-    stepX = context.alignedWidth / (g1.width + 2);
-    stepY = context.alignedHeight / (g1.height + 2);
-    // gate = ((AW + SX)^2 + (AH + SY)^2) / 4
-    gateRadius2 = static_cast<int32_t>(
-        (static_cast<int64_t>(context.alignedWidth + stepX) * (context.alignedWidth + stepX) +
-         static_cast<int64_t>(context.alignedHeight + stepY) * (context.alignedHeight + stepY)) /
-        4);
-    stepX2 = static_cast<float>(stepX * stepX);
-    stepY2 = static_cast<float>(stepY * stepY);
-    sizeTolerance2 = static_cast<int32_t>(
-        static_cast<double>(static_cast<int64_t>(width) * width + static_cast<int64_t>(height) * height) *
-        0.0625);
-
-    lowerBound = cvCreateMat(2, 1, CV_32FC1);
-    upperBound = cvCreateMat(2, 1, CV_32FC1);
-    lowerBound->data.fl[0] = static_cast<float>(-stepX);
-    lowerBound->data.fl[1] = static_cast<float>(-stepY);
-    upperBound->data.fl[0] = static_cast<float>(stepX);
-    upperBound->data.fl[1] = static_cast<float>(stepY);
-
+    SetTrackerBounds(*this);
     SetAreaSize(width, height);
 
     root = new CvAMBase(&context);

@@ -27,18 +27,18 @@ const int32_t CV_AM_PACKED_CHECK = 4;
 void PutHeader(unsigned char* p, const CvAMBaseHeader& h)
 {
     PutU64(p, h.index);
-    PutU64(p + 8, h.hits);
-    PutU64(p + 16, h.threshold);
-    PutU32(p + 24, static_cast<uint32_t>(h.data));
+    PutU64(p + CV_AM_PACKED_HITS_AT, h.hits);
+    PutU64(p + CV_AM_PACKED_THRESHOLD_AT, h.threshold);
+    PutU32(p + CV_AM_PACKED_DATA_AT, static_cast<uint32_t>(h.data));
 }
 
 CvAMBaseHeader GetHeader(const unsigned char* p)
 {
     CvAMBaseHeader h;
     h.index = GetU64(p);
-    h.hits = GetU64(p + 8);
-    h.threshold = GetU64(p + 16);
-    h.data = static_cast<int32_t>(GetU32(p + 24));
+    h.hits = GetU64(p + CV_AM_PACKED_HITS_AT);
+    h.threshold = GetU64(p + CV_AM_PACKED_THRESHOLD_AT);
+    h.data = static_cast<int32_t>(GetU32(p + CV_AM_PACKED_DATA_AT));
     return h;
 }
 
@@ -58,7 +58,7 @@ void PackBase(const CvAMBase* base, uint64_t parentIndex, PackCursor* cursor)
     const size_t count = static_cast<size_t>(base->gridWidth) * static_cast<size_t>(base->gridHeight);
     unsigned char* p = cursor->record;
     PutHeader(p, *base);
-    PutU32(p + 28, static_cast<uint32_t>(count * 2));
+    PutU32(p + CV_AM_PACKED_BYTES_AT, static_cast<uint32_t>(count * 2));
     p += CV_AM_PACKED_BASE;
     if (base->features) {
         for (size_t k = 0; k < count; k++)
@@ -90,11 +90,11 @@ bool CheckPackedHeader(const unsigned char* data, size_t size, std::vector<size_
 {
     if (size < CV_AM_PACKED_HEADER)
         return false;
-    const int32_t width = static_cast<int32_t>(GetU32(data));
-    const int32_t height = static_cast<int32_t>(GetU32(data + 4));
-    const int32_t check = static_cast<int32_t>(GetU32(data + 8));
-    const int16_t levels = static_cast<int16_t>(GetU16(data + 18));
-    *count = static_cast<int32_t>(GetU32(data + 20));
+    const int32_t width = static_cast<int32_t>(GetU32(data + CV_AM_PACKED_WIDTH_AT));
+    const int32_t height = static_cast<int32_t>(GetU32(data + CV_AM_PACKED_HEIGHT_AT));
+    const int32_t check = static_cast<int32_t>(GetU32(data + CV_AM_PACKED_CHECK_AT));
+    const int16_t levels = static_cast<int16_t>(GetU16(data + CV_AM_PACKED_LEVELS_AT));
+    *count = static_cast<int32_t>(GetU32(data + CV_AM_PACKED_COUNT_AT));
     if (check != CV_AM_PACKED_CHECK || width < CV_AM_MIN_AREA_SIDE || height < CV_AM_MIN_AREA_SIDE ||
         levels < 1)
         return false;
@@ -139,7 +139,7 @@ bool PlanRecord(const unsigned char* data, size_t size, std::vector<RecordPlan>*
             return false;
         const uint64_t parentIndex = GetU64(parents + CV_AM_PACKED_PARENT * static_cast<size_t>(i));
         const uint64_t index = GetU64(data + offset);
-        const uint32_t bytes = GetU32(data + offset + 28);
+        const uint32_t bytes = GetU32(data + offset + CV_AM_PACKED_BYTES_AT);
         // The root is the first record and the only one without a parent.
         if ((i == 0) != (parentIndex == 0))
             return false;
@@ -198,15 +198,15 @@ void CvAssociativeMemory::WritePackedData(void* buffer)
     }
     unsigned char* p = static_cast<unsigned char*>(buffer);
     const CvAMContext& c = context;
-    PutU32(p, static_cast<uint32_t>(c.width));
-    PutU32(p + 4, static_cast<uint32_t>(c.height));
-    PutU32(p + 8, static_cast<uint32_t>(CV_AM_PACKED_CHECK));
-    PutU32(p + 12, static_cast<uint32_t>(c.dataSize));
-    PutU16(p + 16, static_cast<uint16_t>(c.deepestLevel));
-    PutU16(p + 18, static_cast<uint16_t>(c.levels));
-    PutU32(p + 20, static_cast<uint32_t>(c.baseCount));
-    PutU64(p + 24, c.baseIndex);
-    PutU64(p + 32, c.accessCount);
+    PutU32(p + CV_AM_PACKED_WIDTH_AT, static_cast<uint32_t>(c.width));
+    PutU32(p + CV_AM_PACKED_HEIGHT_AT, static_cast<uint32_t>(c.height));
+    PutU32(p + CV_AM_PACKED_CHECK_AT, static_cast<uint32_t>(CV_AM_PACKED_CHECK));
+    PutU32(p + CV_AM_PACKED_DATA_SIZE_AT, static_cast<uint32_t>(c.dataSize));
+    PutU16(p + CV_AM_PACKED_DEEPEST_AT, static_cast<uint16_t>(c.deepestLevel));
+    PutU16(p + CV_AM_PACKED_LEVELS_AT, static_cast<uint16_t>(c.levels));
+    PutU32(p + CV_AM_PACKED_COUNT_AT, static_cast<uint32_t>(c.baseCount));
+    PutU64(p + CV_AM_PACKED_INDEX_AT, c.baseIndex);
+    PutU64(p + CV_AM_PACKED_ACCESSES_AT, c.accessCount);
 
     PackCursor cursor;
     cursor.parent = p + CV_AM_PACKED_HEADER;
@@ -227,10 +227,11 @@ bool CvAssociativeMemory::ReadPackedData(const void* buffer, size_t size)
         return false;
     }
 
-    Create(static_cast<int32_t>(GetU32(data)), static_cast<int32_t>(GetU32(data + 4)),
-           static_cast<int16_t>(GetU16(data + 18)));
-    context.baseIndex = GetU64(data + 24);
-    context.accessCount = GetU64(data + 32);
+    Create(static_cast<int32_t>(GetU32(data + CV_AM_PACKED_WIDTH_AT)),
+           static_cast<int32_t>(GetU32(data + CV_AM_PACKED_HEIGHT_AT)),
+           static_cast<int16_t>(GetU16(data + CV_AM_PACKED_LEVELS_AT)));
+    context.baseIndex = GetU64(data + CV_AM_PACKED_INDEX_AT);
+    context.accessCount = GetU64(data + CV_AM_PACKED_ACCESSES_AT);
 
     std::vector<CvAMBase*> bases(plan.size(), NULL);
     std::vector<int16_t> features;
@@ -244,7 +245,7 @@ bool CvAssociativeMemory::ReadPackedData(const void* buffer, size_t size)
             continue;
         }
         // The stored values are little-endian and need not be aligned in the buffer.
-        const size_t n = GetU32(record + 28) / 2;
+        const size_t n = GetU32(record + CV_AM_PACKED_BYTES_AT) / 2;
         features.resize(n);
         for (size_t k = 0; k < n; k++)
             features[k] = static_cast<int16_t>(GetU16(record + CV_AM_PACKED_BASE + 2 * k));

@@ -9,10 +9,27 @@
 
 /* Size of the record header. */
 const size_t CV_AM_PACKED_HEADER = 40;
+/* Where the record header's fields lie: u32 width, u32 height, u32 check value, u32 dataSize,
+   u16 deepestLevel, u16 levels, u32 baseCount, u64 baseIndex, u64 accessCount. */
+const size_t CV_AM_PACKED_WIDTH_AT = 0;
+const size_t CV_AM_PACKED_HEIGHT_AT = 4;
+const size_t CV_AM_PACKED_CHECK_AT = 8;
+const size_t CV_AM_PACKED_DATA_SIZE_AT = 12;
+const size_t CV_AM_PACKED_DEEPEST_AT = 16;
+const size_t CV_AM_PACKED_LEVELS_AT = 18;
+const size_t CV_AM_PACKED_COUNT_AT = 20;
+const size_t CV_AM_PACKED_INDEX_AT = 24;
+const size_t CV_AM_PACKED_ACCESSES_AT = 32;
 /* Size of one parent table entry. */
 const size_t CV_AM_PACKED_PARENT = 8;
 /* Size of the fixed part of a base record: the base header and the feature byte count. */
 const size_t CV_AM_PACKED_BASE = 32;
+/* Where a base record's fields lie: the 28-byte base header (u64 index, u64 hits, u64 threshold, i32 data),
+   then the u32 feature byte count; the feature values follow the fixed part. */
+const size_t CV_AM_PACKED_HITS_AT = 8;
+const size_t CV_AM_PACKED_THRESHOLD_AT = 16;
+const size_t CV_AM_PACKED_DATA_AT = 24;
+const size_t CV_AM_PACKED_BYTES_AT = 28;
 
 /* Writes v at p in little-endian order. */
 template <class T> void PutLittleEndian(unsigned char* p, T v)

@@ -73,7 +73,8 @@ void RecognizeWindow(CvRect window, void* scanContext)
     CvRect found = window;
     int* data = NULL;
     double confidence = 0.0;
-    if (!TookAccess(memory, [&] { memory.Read(window, &found, &data, NULL, NULL, &confidence, false); }) ||
+    if (!MemoryAccepted(memory,
+                        [&] { memory.Read(window, &found, &data, NULL, NULL, &confidence, false); }) ||
         !data)
         return;
 

@@ -1,5 +1,6 @@
 #include "SearchAhead.h"
 
+#include "RecallDescent.h"
 #include "ScanWindows.h"
 #include "SeqEntries.h"
 
@@ -16,12 +17,43 @@ size_t PrepareSubtree(CvAMBase* base)
     if (!SearchesChildren(*base))
         return 0;
     PrepareChildSearch(base, base->context->GetGridSize(static_cast<int16_t>(base->level + 1)));
-    size_t room = ChildSearchRoom(*base);
+    size_t room = SearchDistanceCount(*base);
     ForEachEntry(base->children, [&room](CvAMBase** entry) {
         if (*entry)
             room = std::max(room, PrepareSubtree(*entry));
     });
     return room;
+}
+
+/* The windows of a scan, each with the areas its scale scans at every level. */
+struct ScanList
+{
+    std::vector<CvRect> windows;
+    std::vector<int> scaleOf;       /* the scale of each window */
+    std::vector<CvRect> levelRects; /* levels + 1 per scale: the memory's scanRects at that scale */
+
+    /* The areas window w's scale scans at every level. */
+    const CvRect* RectsOf(size_t w, int levels) const
+    {
+        return &levelRects[static_cast<size_t>(scaleOf[w] * (levels + 1))];
+    }
+};
+
+/* Lists the windows of memory's next scan. Listing them sets the memory's area size scale by scale, as the
+   scan itself does again before its first window. */
+ScanList ListScan(CvAssociativeMemory& memory)
+{
+    const CvAMContext& context = memory.context;
+    const int levels = context.levels;
+    ScanList list;
+    ForEachScanWindow(memory, [&](CvRect area) {
+        if (list.windows.empty() || area.width != list.windows.back().width ||
+            area.height != list.windows.back().height)
+            list.levelRects.insert(list.levelRects.end(), context.scanRects, context.scanRects + levels + 1);
+        list.windows.push_back(area);
+        list.scaleOf.push_back(static_cast<int>(list.levelRects.size()) / (levels + 1) - 1);
+    });
+    return list;
 }
 
 } // namespace
@@ -33,30 +65,14 @@ SearchAhead::SearchAhead(CvAssociativeMemory& memory)
     // and the bookkeeping besides.
     if (cv::getNumThreads() < 2 || !memory.root || !memory.source || !memory.integral || depth < 1)
         return;
-    // Each window is listed with its scale, each scale with the areas it scans at every level. Listing
-    // them sets the memory's area size scale by scale, as the scan itself does again before its first
-    // window.
-    std::vector<CvRect> windows;
-    std::vector<int> scaleOf;
-    std::vector<CvRect> levelRects;
-    ForEachScanWindow(memory, [&](CvRect area) {
-        if (windows.empty() || area.width != windows.back().width || area.height != windows.back().height)
-            levelRects.insert(levelRects.end(), context.scanRects, context.scanRects + depth + 1);
-        windows.push_back(area);
-        scaleOf.push_back(static_cast<int>(levelRects.size()) / (depth + 1) - 1);
-    });
+    const ScanList scan = ListScan(memory);
     const size_t room = PrepareSubtree(memory.root);
     treeChanges = context.treeChanges;
-    searches.resize(windows.size() * static_cast<size_t>(depth));
-    made.assign(windows.size(), 0);
+    searches.resize(scan.windows.size() * static_cast<size_t>(depth));
+    made.assign(scan.windows.size(), 0);
 
     const size_t scratchRoom = context.ScratchValues();
-    std::vector<CvSize> grids; // of each level's children
-    for (int l = 0; l < depth; l++)
-        grids.push_back(context.GetGridSize(static_cast<int16_t>(l + 1)));
-    const CvAMBase* root = memory.root;
-    const CvMat* integral = memory.integral;
-    const int count = static_cast<int>(windows.size());
+    const int count = static_cast<int>(scan.windows.size());
     // Windows that match cost many times more than those that do not, and they come in clusters: many
     // small stripes keep every core busy to the end.
     const int stripes = std::min(count, 16 * cv::getNumThreads());
@@ -66,30 +82,28 @@ SearchAhead::SearchAhead(CvAssociativeMemory& memory)
             // Each stripe has work space of its own, defined from the start as the context's is.
             std::vector<int16_t> scratch(scratchRoom, 0);
             std::vector<uint32_t> distances(room);
-            for (int w = range.start; w < range.end; w++) {
-                // Find's descent without its counting: down while a child matches.
-                const CvRect* rects =
-                    &levelRects[static_cast<size_t>(scaleOf[static_cast<size_t>(w)] * (depth + 1))];
-                Search* out = &searches[static_cast<size_t>(w) * depth];
-                const CvAMBase* node = root;
-                CvRect area = windows[static_cast<size_t>(w)];
-                int n = 0;
-                while (SearchesChildren(*node)) {
-                    const CvRect s = rects[node->level];
-                    area.width = s.width;
-                    area.height = s.height;
-                    const ChildChoice choice = ChooseChild(*node, grids[static_cast<size_t>(node->level)],
-                                                           integral, area, scratch.data(), distances.data());
-                    out[n++] = Search{node, area, choice};
-                    if (!FollowChoice(choice, s, &area))
-                        break;
-                    node = choice.child;
-                }
-                made[static_cast<size_t>(w)] = n;
-            }
+            for (size_t w = static_cast<size_t>(range.start); w < static_cast<size_t>(range.end); w++)
+                made[w] = MakeDescent(memory.root, memory.integral, scan.windows[w], scan.RectsOf(w, depth),
+                                      scratch.data(), distances.data(), &searches[w * depth]);
         },
         stripes);
     context.searchAhead = this;
+}
+
+int SearchAhead::MakeDescent(const CvAMBase* root, const CvMat* integral, CvRect area,
+                             const CvRect* scanRects, int16_t* scratch, uint32_t* distances,
+                             Search* out) const
+{
+    // Find's descent without its counting, down while a child matches.
+    int n = 0;
+    auto choose = [&](const CvAMBase& node, CvRect at) {
+        const CvSize g = context.GetGridSize(static_cast<int16_t>(node.level + 1));
+        const ChildChoice choice = ChooseChild(node, g, integral, at, scratch, distances);
+        out[n++] = Search{&node, at, choice};
+        return choice;
+    };
+    Descend(root, scanRects, &area, false, choose, [](const CvAMBase*) {});
+    return n;
 }
 
 SearchAhead::~SearchAhead()

@@ -34,6 +34,11 @@ class SearchAhead
         CvRect area;
         ChildChoice choice;
     };
+    /* Makes the descent of area from root, scanned with scanRects at each level, using scratch and distances
+       as work space; writes its searches to out and returns how many it made. */
+    int MakeDescent(const CvAMBase* root, const CvMat* integral, CvRect area, const CvRect* scanRects,
+                    int16_t* scratch, uint32_t* distances, Search* out) const;
+
     CvAMContext& context;
     uint64_t treeChanges;
     int depth;                    /* room for searches per window: the memory's levels */

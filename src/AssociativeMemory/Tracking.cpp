@@ -78,11 +78,11 @@ bool ReadAll(CvAssociativeMemory& memory, CvRect rect, Recall* recall)
     recall->found = rect;
     recall->hits = 0;
     recall->confidence = 0.0;
-    if (!TookAccess(memory,
-                    [&] {
-                        memory.Read(rect, &recall->found, &data, NULL, &recall->hits, &recall->confidence,
-                                    true);
-                    }) ||
+    if (!MemoryAccepted(memory,
+                        [&] {
+                            memory.Read(rect, &recall->found, &data, NULL, &recall->hits, &recall->confidence,
+                                        true);
+                        }) ||
         !data)
         return false;
     recall->data = *data;
@@ -92,7 +92,7 @@ bool ReadAll(CvAssociativeMemory& memory, CvRect rect, Recall* recall)
 /* Writes rect under *type; true when the memory took it. */
 bool WriteArea(CvAssociativeMemory& memory, CvRect rect, const int* type)
 {
-    return TookAccess(memory, [&] { memory.Write(rect, type); });
+    return MemoryAccepted(memory, [&] { memory.Write(rect, type); });
 }
 
 /* Moves a track to a new measurement: the filter takes the displacement (zx, zy), the track the new centre,

@@ -1,9 +1,10 @@
 // The memory's working operations: taking a frame, training (Write), recall (Read) and forgetting (Prune).
 #include "CvAssociativeMemory.h"
 
-#include "ChildSearch.h"
 #include "ErrorReport.h"
 #include "MemoryInternals.h"
+#include "RecallDescent.h"
+#include "SearchAhead.h"
 #include "SeqEntries.h"
 
 #include <opencv2/imgproc/imgproc_c.h>
@@ -17,6 +18,26 @@ inline void CountHit(CvAMBase* base)
 {
     if (base->hits != std::numeric_limits<uint64_t>::max())
         base->hits++;
+}
+
+/* The choice among base's children for area, sized for base's level: the one made ahead for the scan in
+   progress, or one made now. The free slot it found is kept for base's next child, and *score, when
+   wanted, takes the choice's match score. */
+ChildChoice ChooseAt(CvAMBase& base, const CvMat* integral, CvRect area, int* score)
+{
+    CvAMContext& c = *base.context;
+    ChildChoice choice;
+    if (!TakeSearchAhead(c, &base, area, &choice)) {
+        const CvSize g = c.GetGridSize(static_cast<int16_t>(base.level + 1));
+        PrepareChildSearch(&base, g);
+        choice = ChooseChild(base, g, integral, area, c.scratch,
+                             base.matrix ? base.matrix->distances.data() : NULL);
+    }
+    if (choice.freeSlot)
+        base.freeSlot = choice.freeSlot;
+    if (choice.child && score)
+        *score = MatchScore(choice.distance, choice.child->threshold);
+    return choice;
 }
 
 /* The checks shared by Write and Read; reports the first failure under func and returns false. */
@@ -51,8 +72,8 @@ void AccessStep(CvAssociativeMemory& m, int** data = NULL)
         // The pass may delete the very base whose data Read has just handed out; the caller then reads
         // the same value from the memory itself, valid until the next Read or Write.
         if (data && *data) {
-            m.keptData = **data;
-            *data = &m.keptData;
+            m.readDataCopy = **data;
+            *data = &m.readDataCopy;
         }
         m.root->Prune();
         m.prunedBaseCount = m.context.baseCount;
@@ -144,27 +165,35 @@ void CvAMBase::Learn(const CvMat* integral, int x0, int y0, CvRect* area, const 
     }
 }
 
+bool CvAMBase::MatchChildren(const CvMat* integral, CvRect* area, CvAMBase** best, int* score)
+{
+    auto choose = [&](CvRect at) { return ChooseAt(*this, integral, at, score); };
+    bool matches = false;
+    *best = SearchLevel(context->scanRects[level], area, choose, &matches).child;
+    return matches;
+}
+
 void CvAMBase::Find(const CvMat* integral, CvRect* area, int** dataOut, uint64_t* indexOut, uint64_t* hitsOut,
                     int* score, bool countAll)
 {
-    CvAMBase* node = this;
-    for (;;) {
+    auto report = [&](CvAMBase* node) {
         if (dataOut)
             *dataOut = &node->data;
         if (indexOut)
             *indexOut = node->index;
         if (hitsOut)
             *hitsOut = node->hits;
-        if (!SearchesChildren(*node))
-            return;
-        CvAMBase* best = NULL;
-        if (!node->MatchChildren(integral, area, &best, score))
-            context->matched = 0;
-        if (!best || (!context->matched && !countAll))
-            return;
-        CountHit(best);
-        node = best;
-    }
+    };
+    report(this);
+    const bool matched = Descend(
+        this, context->scanRects, area, countAll,
+        [&](CvAMBase& node, CvRect at) { return ChooseAt(node, integral, at, score); },
+        [&](CvAMBase* child) {
+            CountHit(child);
+            report(child);
+        });
+    if (!matched)
+        context->matched = 0;
 }
 
 void CvAMBase::Prune()

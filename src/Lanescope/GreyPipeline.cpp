@@ -1,5 +1,7 @@
 #include "GreyPipeline.h"
 
+#include "Erosion.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc/imgproc_c.h>
@@ -9,10 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -90,8 +88,9 @@ LevelTable DarkCutAndEqualise(Histogram counts, int total)
 }
 
 /* out = the 2 x 2 erosion (anchored at its top-left pixel, the last row and column repeated past the edge)
-   of table applied to in, band by band on OpenCV's threads. The table never falls over the levels in
-   that can meet, so the least of four pixels looked up is the least looked up, one lookup a pixel. */
+   of table applied to in, band by band on OpenCV's threads. The table is monotonic over the levels in
+   holds (a brighter one never looks up darker), so min and lookup commute: the least of four looked-up
+   pixels is the lookup of their least, and each pixel takes one lookup, after the erosion. */
 void ErodeThroughTable(const cv::Mat& in, const LevelTable& table, cv::Mat& out)
 {
     cv::parallel_for_(
@@ -100,23 +99,7 @@ void ErodeThroughTable(const cv::Mat& in, const LevelTable& table, cv::Mat& out)
             std::vector<uchar> least(static_cast<size_t>(in.cols));
             const int last = in.cols - 1;
             for (int y = range.start; y < range.end; y++) {
-                const uchar* a = in.ptr(y);
-                const uchar* b = in.ptr(std::min(y + 1, in.rows - 1));
-                int x = 0;
-#if defined(__SSE2__)
-                // Sixteen minima at a time while the pixel right of them is in the row.
-                for (; x + 16 < in.cols; x += 16) {
-                    auto at = [](const uchar* p) {
-                        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                    };
-                    const __m128i m = _mm_min_epu8(_mm_min_epu8(at(a + x), at(a + x + 1)),
-                                                   _mm_min_epu8(at(b + x), at(b + x + 1)));
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(least.data() + x), m);
-                }
-#endif
-                for (; x < last; x++)
-                    least[x] = std::min(std::min(a[x], a[x + 1]), std::min(b[x], b[x + 1]));
-                least[last] = std::min(a[last], b[last]);
+                ErodeRow(in.ptr(y), in.ptr(std::min(y + 1, in.rows - 1)), in.cols, least.data());
                 // Eight looked-up levels are put together and stored as one word: a store per byte costs
                 // half as much again.
                 uchar* o = out.ptr(y);

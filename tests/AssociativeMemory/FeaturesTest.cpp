@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -128,6 +129,53 @@ TEST(Features, CellGeometryOfAThreeByThreeGrid)
     const std::vector<int16_t> a{1, -2, 3, 32767}, b{-1, 2, 3, -32767};
     EXPECT_EQ(FeatureDistance(2, 2, a.data(), b.data()), 2u + 4u + 0u + 65534u);
     EXPECT_EQ(FeatureDistance(0, 2, a.data(), b.data()), 0u);
+    std::vector<int16_t> hi(40000, 32767), lo(40000, -32767);
+    EXPECT_EQ(FeatureDistance(200, 200, hi.data(), lo.data()), 40000ull * 65534);
+}
+
+TEST(Features, ExtractionEqualsThePlainArithmetic)
+{
+    // Random integral values of the whole 32-bit range give cell sums of every sign and size, including
+    // the wrapped sums of frames too large for a 32-bit integral image; small values give many ties; the
+    // integral image of random pixels (range -2) gives the sums of real frames.
+    cv::RNG rng(5);
+    for (int range : {0, 3, 1 << 20, -1, -2}) {
+        cv::Mat integral(40, 200, CV_32SC1);
+        for (int r = 0; r < integral.rows; r++)
+            for (int c = 0; c < integral.cols; c++)
+                integral.at<int>(r, c) = range < 0 ? static_cast<int>(rng.next()) : rng.uniform(0, range + 1);
+        if (range == -2) {
+            cv::Mat pixels(39, 199, CV_8UC1);
+            rng.fill(pixels, cv::RNG::UNIFORM, 0, 256);
+            cv::integral(pixels, integral, CV_32S);
+        }
+        const CvMat header = cvMat(integral);
+        // Grids of every search, and one wider than a search ever makes.
+        for (int cols : {1, 3, 4, 5, 8, 11, 40}) {
+            const int rows = 3;
+            const CvRect area = cvRect(2, 1, 4 * (cols + 1), 9 * (rows + 1));
+            std::vector<int16_t> out(static_cast<size_t>(cols * rows));
+            ExtractFeatures(&header, area, cols, rows, out.data());
+            for (int j = 0; j < rows; j++)
+                for (int i = 0; i < cols; i++) {
+                    auto cell = [&](int ci, int cj) {
+                        const int r0 = area.y + cj * 9, c0 = area.x + ci * 4;
+                        const uint32_t sum = static_cast<uint32_t>(integral.at<int>(r0 + 9, c0 + 4)) -
+                                             static_cast<uint32_t>(integral.at<int>(r0 + 9, c0)) -
+                                             static_cast<uint32_t>(integral.at<int>(r0, c0 + 4)) +
+                                             static_cast<uint32_t>(integral.at<int>(r0, c0));
+                        return static_cast<int32_t>(sum);
+                    };
+                    const int32_t a = cell(i, j), b = cell(i + 1, j + 1);
+                    const int32_t hi = std::max(a, b), lo = std::min(a, b);
+                    int64_t v = hi == 0 ? 0 : 32767 - static_cast<int64_t>(lo) * 32767 / hi;
+                    if (a <= b)
+                        v = -v;
+                    EXPECT_EQ(out[static_cast<size_t>(j * cols + i)], static_cast<int16_t>(v))
+                        << "range " << range << " cols " << cols << " at " << i << ", " << j;
+                }
+        }
+    }
 }
 
 TEST(Features, TexturedFeaturesAgreeWithPixelSums)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#if defined(__SSE2__) && defined(__x86_64__)
+#if LANESCOPE_X86_KERNELS
 #include <immintrin.h>
 #endif
 
@@ -22,7 +22,34 @@ bool Reached(const uint64_t sums[4], const uint64_t padding[4], uint64_t limit)
     return true;
 }
 
-#if defined(__SSE2__) && defined(__x86_64__)
+/* sums[k] = the sum of |layout - window k| over the whole layout, padding included; false when given up. */
+typedef bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, uint64_t sums[4]);
+
+bool LayoutSumsPlain(const int16_t* layout, const ShiftWindows& w, uint64_t limit, uint64_t sums[4])
+{
+    const int offsets[4] = {0, 1, w.stride, w.stride + 1};
+    for (int i = 0; i < w.size; i++) {
+        for (int k = 0; k < 4; k++)
+            sums[k] += static_cast<uint64_t>(std::abs(layout[i] - w.extraction[i + offsets[k]]));
+        if ((i + 1) % chunkValues == 0 && i + 1 < w.size && Reached(sums, w.padding, limit))
+            return false;
+    }
+    return true;
+}
+
+/* The distances from the sums of one form over the layout, less what the padding added. */
+template <LayoutSums* Sums>
+bool ShiftDistancesFrom(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4])
+{
+    d[0] = d[1] = d[2] = d[3] = 0;
+    if (!Sums(layout, windows, limit, d))
+        return false;
+    for (int k = 0; k < 4; k++)
+        d[k] -= windows.padding[k];
+    return true;
+}
+
+#if LANESCOPE_X86_KERNELS
 
 /* sums[k] += the sum of the four 32-bit lanes of acc[k]. */
 inline void AddLaneSums(const __m128i acc[4], uint64_t sums[4])
@@ -37,10 +64,9 @@ inline void AddLaneSums(const __m128i acc[4], uint64_t sums[4])
         sums[k] += lanes[k];
 }
 
-/* The sums over the layout in vectors of 8: max - min of two int16 is their distance as an unsigned 16-bit
-   value. Each 32-bit lane takes at most 8 of them per chunk, and the four lanes of a window add up below
-   2^21. */
-bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, uint64_t sums[4])
+/* Vectors of 8: max - min of two int16 is their distance as an unsigned 16-bit value. Each 32-bit lane
+   takes at most 8 of them per chunk, and the four lanes of a window add up below 2^21. */
+bool LayoutSumsSse2(const int16_t* layout, const ShiftWindows& w, uint64_t limit, uint64_t sums[4])
 {
     const __m128i zero = _mm_setzero_si128();
     const int16_t* const starts[4] = {w.extraction, w.extraction + 1, w.extraction + w.stride,
@@ -65,9 +91,9 @@ bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, ui
     return true;
 }
 
-/* The same sums in vectors of 16, on processors that have AVX2. */
-__attribute__((target("avx2"))) bool LayoutSums16(const int16_t* layout, const ShiftWindows& w,
-                                                  uint64_t limit, uint64_t sums[4])
+/* Vectors of 16. */
+__attribute__((target("avx2"))) bool LayoutSumsAvx2(const int16_t* layout, const ShiftWindows& w,
+                                                    uint64_t limit, uint64_t sums[4])
 {
     const __m256i zero = _mm256_setzero_si256();
     const int16_t* const starts[4] = {w.extraction, w.extraction + 1, w.extraction + w.stride,
@@ -95,35 +121,9 @@ __attribute__((target("avx2"))) bool LayoutSums16(const int16_t* layout, const S
     return true;
 }
 
-#else
-
-bool LayoutSums(const int16_t* layout, const ShiftWindows& w, uint64_t limit, uint64_t sums[4])
-{
-    const int offsets[4] = {0, 1, w.stride, w.stride + 1};
-    for (int i = 0; i < w.size; i++) {
-        for (int k = 0; k < 4; k++)
-            sums[k] += static_cast<uint64_t>(std::abs(layout[i] - w.extraction[i + offsets[k]]));
-        if ((i + 1) % chunkValues == 0 && i + 1 < w.size && Reached(sums, w.padding, limit))
-            return false;
-    }
-    return true;
-}
-
 #endif
 
 } // namespace
-
-bool SearchUsesAvx2()
-{
-#if defined(__SSE2__) && defined(__x86_64__)
-    // Asked once, on first use; the processor's features are read afresh for it.
-    static const bool uses =
-        (__builtin_cpu_init(), __builtin_cpu_supports("avx2")) && !std::getenv("LANESCOPE_NO_AVX2");
-    return uses;
-#else
-    return false;
-#endif
-}
 
 int SearchLayoutSize(int cols, int rows)
 {
@@ -152,17 +152,23 @@ ShiftWindows FindShiftWindows(const int16_t* extraction, int cols, int rows)
     return w;
 }
 
+bool ShiftDistancesPlain(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4])
+{
+    return ShiftDistancesFrom<LayoutSumsPlain>(layout, windows, limit, d);
+}
+
+ShiftDistancesForm* ShiftDistancesAt([[maybe_unused]] KernelLevel level)
+{
+#if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Avx2)
+        return ShiftDistancesFrom<LayoutSumsAvx2>;
+    if (level >= KernelLevel::Sse2)
+        return ShiftDistancesFrom<LayoutSumsSse2>;
+#endif
+    return ShiftDistancesPlain;
+}
+
 bool ShiftDistances(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4])
 {
-    d[0] = d[1] = d[2] = d[3] = 0;
-#if defined(__SSE2__) && defined(__x86_64__)
-    if (!(SearchUsesAvx2() ? LayoutSums16 : LayoutSums)(layout, windows, limit, d))
-        return false;
-#else
-    if (!LayoutSums(layout, windows, limit, d))
-        return false;
-#endif
-    for (int k = 0; k < 4; k++)
-        d[k] -= windows.padding[k];
-    return true;
+    return ActiveForm<ShiftDistancesAt>::Call(layout, windows, limit, d);
 }

@@ -12,8 +12,8 @@
 #include <vector>
 
 /* Street videos of OpenCV's documentation package; absent where that package is not installed. */
-const char* const CV_BENCH_VTEST = "/usr/share/doc/opencv-doc/examples/data/vtest.avi";
-const char* const CV_BENCH_MEGAMIND = "/usr/share/doc/opencv-doc/examples/data/Megamind.avi";
+const char* const CV_REAL_VTEST = "/usr/share/doc/opencv-doc/examples/data/vtest.avi";
+const char* const CV_REAL_MEGAMIND = "/usr/share/doc/opencv-doc/examples/data/Megamind.avi";
 
 /* The first frames of a video: colour after the flip the programs make, and the grey working image. */
 struct RealVideo

@@ -1,16 +1,14 @@
 #pragma once
-// The innermost loop of the child search: one child's distances to the four shifted windows at once.
+// The distances of one child to the four shifted windows of an extraction, all four at once.
 //
 // A child's features are kept laid out on the stride of the extraction they are compared with, a zero after
 // each row and up to a whole number of vectors, so that each shifted window is a plain offset into the
 // extraction and no copy of it is made. Summed over the whole layout, a window's distance also counts the
 // extraction's values that face those zeros; they are the same for every child and are taken off.
 
-#include <cstdint>
+#include "KernelDispatch.h"
 
-/* Whether the search runs vectors of 16 (the processor has AVX2); LANESCOPE_NO_AVX2 set to anything in the
-   environment keeps it to vectors of 8. */
-bool SearchUsesAvx2();
+#include <cstdint>
 
 /* The length of a cols x rows grid's search layout: rows of cols + 1 values, rounded up to whole vectors
    of 16. */
@@ -35,5 +33,15 @@ ShiftWindows FindShiftWindows(const int16_t* extraction, int cols, int rows);
 /* d[k] = sum of |feature - value of window k at the feature's place| over the child's features, from its
    search layout, k = 0..3, each accumulated in 64 bits. Gives up and returns false as soon as every d[k]
    must reach limit, so that d[k] >= limit for all k is all that is known then; returns true with the exact
-   distances otherwise. Vectorised where the machine allows. */
+   distances otherwise. Every form gives up at the same points, after each run of 32 layout values. */
+typedef bool ShiftDistancesForm(const int16_t* layout, const ShiftWindows& windows, uint64_t limit,
+                                uint64_t d[4]);
+
+/* The reference form: one value at a time. */
+bool ShiftDistancesPlain(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4]);
+
+/* The form of level (its own, or that of the nearest level below that has one). */
+ShiftDistancesForm* ShiftDistancesAt(KernelLevel level);
+
+/* The distances at the process's kernel level. */
 bool ShiftDistances(const int16_t* layout, const ShiftWindows& windows, uint64_t limit, uint64_t d[4]);

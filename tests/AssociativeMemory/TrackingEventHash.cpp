@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     // The threads of OpenCV's parallel loops: with more than one the scan's searches are made ahead.
     if (argc > 2)
         cv::setNumThreads(std::atoi(argv[2]));
-    for (const char* path : {CV_BENCH_VTEST, CV_BENCH_MEGAMIND}) {
+    for (const char* path : {CV_REAL_VTEST, CV_REAL_MEGAMIND}) {
         RealVideo video;
         if (!video.Load(path, frames)) {
             std::printf("%s: not readable, skipped\n", path);

@@ -1,16 +1,14 @@
-#include "FeatureKernels.h"
+#include "AbsDiffSum.h"
 
 #include <algorithm>
 
-#if defined(__SSE2__) && defined(__x86_64__)
+#if LANESCOPE_X86_KERNELS
 #include <emmintrin.h>
 #endif
 
-namespace {
-
-/* The portable loop: |a - b| of two int16 fits in 17 bits, so it is formed in int. */
 uint64_t AbsDiffSumPlain(const int16_t* a, const int16_t* b, int n)
 {
+    // |a - b| of two int16 fits in 17 bits, so it is formed in int.
     uint64_t sum = 0;
     for (int k = 0; k < n; k++) {
         const int d = static_cast<int>(a[k]) - static_cast<int>(b[k]);
@@ -19,11 +17,12 @@ uint64_t AbsDiffSumPlain(const int16_t* a, const int16_t* b, int n)
     return sum;
 }
 
-} // namespace
+#if LANESCOPE_X86_KERNELS
 
-#if defined(__SSE2__) && defined(__x86_64__)
+namespace {
 
-uint64_t AbsDiffSum(const int16_t* a, const int16_t* b, int n)
+/* Vectors of 8. */
+uint64_t AbsDiffSumSse2(const int16_t* a, const int16_t* b, int n)
 {
     // max - min of two int16 is an unsigned 16-bit value (at most 65534). Widened to 32 bits, each of the
     // four lanes takes two values per 8 inputs; blocks of 16384 inputs (4096 per lane, below 2^28) are
@@ -48,11 +47,20 @@ uint64_t AbsDiffSum(const int16_t* a, const int16_t* b, int n)
     return total + AbsDiffSumPlain(a + k, b + k, n - k);
 }
 
-#else
+} // namespace
+
+#endif
+
+AbsDiffSumForm* AbsDiffSumAt([[maybe_unused]] KernelLevel level)
+{
+#if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Sse2)
+        return AbsDiffSumSse2;
+#endif
+    return AbsDiffSumPlain;
+}
 
 uint64_t AbsDiffSum(const int16_t* a, const int16_t* b, int n)
 {
-    return AbsDiffSumPlain(a, b, n);
+    return ActiveForm<AbsDiffSumAt>::Call(a, b, n);
 }
-
-#endif
