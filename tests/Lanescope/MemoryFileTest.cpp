@@ -1,4 +1,5 @@
 #include "MemoryFile.h"
+#include "LanescopeSettings.h"
 #include "TempFolder.h"
 #include "Texture.h"
 
@@ -28,7 +29,7 @@ uint32_t U32(const Bytes& b, size_t at)
            (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
-const CvRect START = {370, 154, 100, 100};
+const CvRect START = {CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT};
 
 /* The first training frame of a fresh run: one Write and one Read of the start rectangle, repeated. */
 void TrainStart(CvAssociativeMemory& m, const cv::Mat& frame, int frames)

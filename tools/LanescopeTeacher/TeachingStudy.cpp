@@ -5,6 +5,7 @@
 //
 //   TeachingStudy video.avi video_gt.txt am.dat [first [last]]      (defaults: frames 101 to 300)
 
+#include "LanescopeSettings.h"
 #include "MemoryFile.h"
 #include "Teaching.h"
 #include "TrackingEval.h"
@@ -89,8 +90,8 @@ int main(int argc, char** argv)
         recorder.frame = number;
         recorder.frameHeight = frame.rows;
         const double start = ThreadMs();
-        // Lanescope's tracking settings: no learning while tracking.
-        memory.ObjectTracking(RecordTrack, &recorder, false, 5.005, 4.995);
+        memory.ObjectTracking(RecordTrack, &recorder, CV_LS_LEARNING, CV_LS_LEARNING_CEILING,
+                              CV_LS_ACCEPTANCE_FLOOR);
         ms += ThreadMs() - start;
         tracked++;
     }
