@@ -1,4 +1,5 @@
 #include "Annotations.h"
+#include "FileRows.h"
 #include "LanescopeSettings.h"
 #include "MotText.h"
 
@@ -86,7 +87,7 @@ bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource sour
         }
         // Ground truth counts rows from the top of the file's picture; the programs analyse it upside down.
         if (annotations.groundTruth)
-            box.y = frameHeight - box.y - box.height;
+            box.y = FlippedTop(box.y, box.height, frameHeight);
         annotations.byFrame[int(v[0]) - first].push_back(CvAnnotatedBox{int(v[1]), int(type), box});
     }
     if (!error.empty()) {

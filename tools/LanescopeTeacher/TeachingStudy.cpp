@@ -5,6 +5,7 @@
 //
 //   TeachingStudy video.avi video_gt.txt am.dat [first [last]]      (defaults: frames 101 to 300)
 
+#include "FileRows.h"
 #include "LanescopeSettings.h"
 #include "MemoryFile.h"
 #include "Teaching.h"
@@ -44,7 +45,7 @@ void RecordTrack(int event, int* type, CvAMObjectInfo* info, void* userPointer)
     MotBox box;
     box.frame = r.frame;
     box.id = *static_cast<int*>(*info->userSlot);
-    box.box = cv::Rect2d(b.x, r.frameHeight - b.y - b.height, b.width, b.height);
+    box.box = cv::Rect2d(b.x, FlippedTop(b.y, b.height, r.frameHeight), b.width, b.height);
     box.type = type ? *type : -1;
     r.boxes.push_back(box);
 }
