@@ -4,7 +4,7 @@
 #include "FrameLoop.h"
 #include "LanescopeSettings.h"
 #include "LanescopeState.h"
-#include "MemoryFile.h"
+#include "MemoryFileSession.h"
 #include "ProgressLine.h"
 #include "RunSummary.h"
 #include "StopSignals.h"
