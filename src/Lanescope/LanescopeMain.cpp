@@ -1,5 +1,6 @@
 // Lanescope: learns the objects the user marks in a video and follows them, drawing them in "Result".
 
+#include "CommandLine.h"
 #include "DisplayHandlers.h"
 #include "FrameLoop.h"
 #include "LanescopeSettings.h"

@@ -3,7 +3,6 @@
 // either taken whole or refused with one line.
 
 #include "ParsedCommandLine.h"
-#include "VideoFrontEnd.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // ParseCommandLine: sources, recording switch, help, messages and the buffer limit.
 
 #include "ParsedCommandLine.h"
-#include "VideoFrontEnd.h"
+#include "CommandLine.h"
 
 #include <gtest/gtest.h>
 

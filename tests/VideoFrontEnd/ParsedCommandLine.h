@@ -1,7 +1,7 @@
 #pragma once
 // ParseCommandLine run on a list of words, with what it printed: what the command-line tests share.
 
-#include "VideoFrontEnd.h"
+#include "CommandLine.h"
 
 #include <gtest/gtest.h>
 
