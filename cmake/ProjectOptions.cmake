@@ -1,3 +1,9 @@
+# opencv_deps: OpenCV's headers, as system headers whose warnings are not ours, and the libraries of the
+# modules the project uses, for every target that uses OpenCV itself.
+add_library(opencv_deps INTERFACE)
+target_include_directories(opencv_deps SYSTEM INTERFACE ${OpenCV_INCLUDE_DIRS})
+target_link_libraries(opencv_deps INTERFACE ${OpenCV_LIBS})
+
 # standard_warnings: the warning set every target of the project compiles with.
 add_library(standard_warnings INTERFACE)
 target_compile_options(standard_warnings INTERFACE

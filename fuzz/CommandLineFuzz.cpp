@@ -1,6 +1,6 @@
 // Any bytes as a command line: the input is cut at its zero bytes into arguments (the first byte chooses
 // the program's help text) and parsed; the buffers stay terminated and every accepted source fits its paths.
-#include "VideoFrontEnd.h"
+#include "CommandLine.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,6 +2,7 @@
 // from memories trained on textured frames (root only, one training frame, several areas with pruned
 // branches, a small non-square area, an older file signature).
 #include "FuzzSupport.h"
+#include "LanescopeSettings.h"
 #include "MemoryFile.h"
 
 #include <cstdio>
@@ -48,9 +49,11 @@ int main(int argc, char** argv)
     Save(packed + "root", FuzzPack(memory));
     SaveMemoryFile(memory, (file + "root").c_str());
 
-    Train(memory, frame, cvRect(370, 154, 100, 100), 1, 1);
+    const CvRect start =
+        cvRect(CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT);
+    Train(memory, frame, start, 1, 1);
     Save(packed + "first-training", FuzzPack(memory));
-    Train(memory, frame, cvRect(370, 154, 100, 100), 1, 4);
+    Train(memory, frame, start, 1, 4);
     SaveMemoryFile(memory, (file + "first-training").c_str());
 
     Train(memory, frame, cvRect(20, 30, 100, 100), 2, 1);

@@ -10,7 +10,7 @@
 # --built DIR: the programs already built in DIR; nothing is installed or built.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 seed=5
 frames=300
 taught=100
@@ -28,7 +28,7 @@ done
 scored=$((taught + 1))-$frames
 if [ $built = 0 ]; then
     bash "$root/scripts/setup.sh"
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLANESCOPE_BENCHMARKS=ON >/dev/null
+    configure_build "$build" Release -DLANESCOPE_BENCHMARKS=ON
     cmake --build "$build" -j2 --target Lanescope TrafficVideoMaker LanescopeTeacher LanescopeEval PeerTrackers \
         LanescopeFrameBench >/dev/null
 fi

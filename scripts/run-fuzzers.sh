@@ -7,15 +7,14 @@
 #   LANESCOPE_FUZZ_BUILD    build directory (default build-fuzz in the source tree)
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 build=${LANESCOPE_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${LANESCOPE_FUZZ_SECONDS:-30}
 command_seconds=${LANESCOPE_FUZZ_COMMAND_SECONDS:-15}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="$flags" \
-  -DLANESCOPE_FUZZ=ON -DLANESCOPE_BENCHMARKS=OFF -DLANESCOPE_SANITIZE=OFF >/dev/null
+configure_build "$build" RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="$flags" \
+  -DLANESCOPE_FUZZ=ON -DLANESCOPE_BENCHMARKS=OFF -DLANESCOPE_TESTS=OFF
 ninja -C "$build" -j2 PackedDataFuzz MemoryFileFuzz CommandLineFuzz FuzzSeeds
 
 corpus=$build/fuzz-corpus

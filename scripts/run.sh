@@ -4,9 +4,9 @@
 # records the run, and the script says where the recording is.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure_build "$root/build"
 cmake --build "$root/build" -j2 --target Lanescope Quadfinder TrafficVideoMaker
 
 demo="$root/build/demo"

@@ -6,9 +6,9 @@
 # one frame of a drawn scene with every situation and its ground truth's boxes.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure_build "$root/build"
 cmake --build "$root/build" -j2 --target Lanescope Quadfinder TrafficVideoMaker LanescopeTeacher >/dev/null
 
 work=$(mktemp -d)

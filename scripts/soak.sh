@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
 # Soak test of both programs: each plays 21 000 frames of synthetic 640 x 480 traffic in a virtual display
 # while its resident memory (VmRSS) is sampled; prints the figures at about frames 1 000, 10 000 and
-# 20 000 and fails when the last exceeds the first by more than LANESCOPE_SOAK_GROWTH_KB (default 20480).
+# 20 000 and fails when the last exceeds the first by more than LANESCOPE_SOAK_GROWTH_KB.
 # Lanescope is taught four objects while it runs: at set frames the script presses t (n for a new type)
 # and clicks into "Result", the way a user picks an object. Not part of the test suite; takes about 20
 # minutes on two cores (4 to make the video once, 6 to 8 for each program). Run from anywhere:
 #   bash scripts/soak.sh
-# Work files (the 1 GB video, am.dat, logs) stay in build/soak/.
-#   LANESCOPE_SOAK_PROGRAMS  which programs, in order (default "Quadfinder Lanescope")
-#   LANESCOPE_SOAK_EXE       another build of the one program named in LANESCOPE_SOAK_PROGRAMS
+# Installs what is missing and builds in Release first. Work files (the 1 GB video, am.dat, logs) stay in
+# build/soak/.
+#   LANESCOPE_SOAK_FRAMES     frames of the video (default 21000); the last figure is taken at about frame
+#                             20 000, so a run of fewer frames fails
+#   LANESCOPE_SOAK_GROWTH_KB  growth of VmRSS in kB that fails the run (default 20480)
+#   LANESCOPE_SOAK_PROGRAMS   which programs, in order (default "Quadfinder Lanescope")
+#   LANESCOPE_SOAK_EXE        another build of the one program named in LANESCOPE_SOAK_PROGRAMS
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 build=$root/build
 frames=${LANESCOPE_SOAK_FRAMES:-21000}
 growth_kb=${LANESCOPE_SOAK_GROWTH_KB:-20480}
 work=$build/soak
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+bash "$root/scripts/setup.sh"
+configure_build "$build"
 ninja -C "$build" -j2 Lanescope Quadfinder TrafficVideoMaker
 mkdir -p "$work"
 cd "$work"

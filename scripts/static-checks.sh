@@ -6,10 +6,10 @@
 #   bash scripts/static-checks.sh
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 build=$root/build-static
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLANESCOPE_BENCHMARKS=ON >/dev/null
+configure_build "$build" Release -DLANESCOPE_BENCHMARKS=ON
 
 status=0
 echo "=== clang-tidy"

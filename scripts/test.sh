@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs, then builds and runs the whole test suite twice: a Release build (build/) and an
 # AddressSanitizer + UndefinedBehaviorSanitizer build (build-asan/), each through ctest --output-on-failure;
-# then the fuzzers of the memory file's readers, built with clang, for about a minute in all.
+# then the libFuzzer targets over the packed data image and the memory file (30 s each) and over the
+# command line (15 s), built with clang (scripts/run-fuzzers.sh).
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 bash "$root/scripts/setup.sh"
 # Leaks that Qt's font and D-Bus stack keep until exit are not ours; the file lists third-party libraries only.
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
@@ -13,15 +14,10 @@ started=$(date +%s)
 passed=0
 skipped=0
 for kind in Release Sanitize; do
-    if [ "$kind" = Release ]; then
-        dir="$root/build"
-        options=(-DCMAKE_BUILD_TYPE=Release -DLANESCOPE_SANITIZE=OFF)
-    else
-        dir="$root/build-asan"
-        options=(-DCMAKE_BUILD_TYPE=Debug -DLANESCOPE_SANITIZE=ON)
-    fi
+    dir="$root/build"
+    [ "$kind" = Release ] || dir="$root/build-asan"
     echo "=== $kind build in $dir"
-    cmake -S "$root" -B "$dir" -G Ninja "${options[@]}" >/dev/null
+    configure_build "$dir" "$kind"
     cmake --build "$dir" -j2
     (cd "$dir" && ctest --output-on-failure -j2) | tee "$dir/ctest.log"
     # ctest's own summary: "100% tests passed, 0 tests failed out of N"

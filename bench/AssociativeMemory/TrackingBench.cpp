@@ -2,6 +2,7 @@
 // and the re-detection of live tracks, with memories taught 1, 10 and 100 objects and with one taught
 // from the annotations of 200 frames. On real street video the step is measured beside decoding the
 // frame and beside OpenCV's single-object trackers following one object (KCF, MOSSE).
+#include "LanescopeSettings.h"
 #include "RealVideo.h"
 #include "TrafficFrames.h"
 
@@ -97,7 +98,7 @@ void BM_ObjectTracking(benchmark::State& state)
         am.SetImage(&header);
         SetTracks(am, live);
         state.ResumeTiming();
-        am.ObjectTracking(Count, &counts, false, 5.005, 4.995);
+        am.ObjectTracking(Count, &counts, CV_LS_LEARNING, CV_LS_LEARNING_CEILING, CV_LS_ACCEPTANCE_FLOOR);
         calls++;
     }
     state.counters["windows"] = calls ? static_cast<double>(counts.windows) / calls : 0.0;
@@ -141,7 +142,7 @@ void BM_AnnotatedMemory(benchmark::State& state)
         IplImage header = cvIplImage(frames[k++ % frames.size()]);
         am.SetImage(&header);
         state.ResumeTiming();
-        am.ObjectTracking(Count, &counts, false, 5.005, 4.995);
+        am.ObjectTracking(Count, &counts, CV_LS_LEARNING, CV_LS_LEARNING_CEILING, CV_LS_ACCEPTANCE_FLOOR);
     }
     state.counters["bases"] = am.context.baseCount;
 }
@@ -212,7 +213,7 @@ void BM_RealTracking(benchmark::State& state)
         state.PauseTiming();
         ShowFrame(am, *video, k++);
         state.ResumeTiming();
-        am.ObjectTracking(Count, &counts, false, 5.005, 4.995);
+        am.ObjectTracking(Count, &counts, CV_LS_LEARNING, CV_LS_LEARNING_CEILING, CV_LS_ACCEPTANCE_FLOOR);
         calls++;
     }
     state.counters["windows"] = calls ? static_cast<double>(counts.windows) / calls : 0.0;

@@ -98,6 +98,12 @@ mode_t DefaultFileMode()
     return 0666 & ~mask;
 }
 
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
 int CreateLockedFileBeside(const std::string& path, std::string& name)
 {
     const PathParts parts = SplitPath(path);

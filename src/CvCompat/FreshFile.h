@@ -17,6 +17,9 @@ int CreateFreshFile(std::string& name, int suffixLength, mode_t mode);
 /* The permission bits a newly created file gets: 0666 less the process's umask. */
 mode_t DefaultFileMode();
 
+/* The folder that holds path, ending in a slash; "./" for a bare name. */
+std::string FolderOf(const std::string& path);
+
 /* Creates the file that a run fills in place of path: beside it, named as path with a dot and six random
    letters or digits before its ending ("clip_out.avi" gives "clip_out.Ab12Cd.avi"; the ending tells the
    encoder its container), the stem shortened when that name would not fit in a folder. The file is locked

@@ -1,6 +1,6 @@
 #include "VideoWriter.h"
 
-#include "FreshFile.h"
+#include "SafeReplace.h"
 #include "VideoCapture.h"
 
 #include <opencv2/core/utils/logger.hpp>
@@ -10,9 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace cvcompat {
 
@@ -21,9 +18,7 @@ struct VideoWriter
     cv::VideoWriter output; /* the encoder */
     CvSize frameSize;       /* the size every frame must have */
     int channels;           /* 3 for a colour video, 1 otherwise */
-    std::string path;       /* where the video goes when it is closed */
-    std::string fresh;      /* the file the frames go into until then */
-    int freshFd;            /* that file, held open and locked until it is named */
+    Replacement file;       /* the file the frames go into, held open and locked until it is named */
     uint64_t frames;        /* frames the encoder took */
     bool encoderFailed;     /* the encoder threw on a frame it was handed */
 };
@@ -33,20 +28,15 @@ struct VideoWriter
 static VideoWriter* OpenOnFreshFile(const char* path, int fourcc, double fps, CvSize frameSize, int isColor,
                                     int& error)
 {
-    struct stat info;
-    if (lstat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
-        error = EISDIR;
-        return nullptr;
-    }
-    std::string fresh;
-    const int fd = CreateLockedFileBeside(path, fresh);
-    if (fd < 0) {
+    // An older video its owner made read-only is replaced like any other.
+    Replacement file;
+    if (!BeginReplacement(file, path, false)) {
         error = errno;
         return nullptr;
     }
     VideoWriter* writer = nullptr;
     try {
-        cv::VideoWriter output(FileUrl(fresh.c_str()), cv::CAP_FFMPEG, fourcc, fps,
+        cv::VideoWriter output(FileUrl(file.fresh.c_str()), cv::CAP_FFMPEG, fourcc, fps,
                                cv::Size(frameSize.width, frameSize.height), isColor != 0);
         if (output.isOpened()) {
             writer = new VideoWriter;
@@ -54,18 +44,14 @@ static VideoWriter* OpenOnFreshFile(const char* path, int fourcc, double fps, Cv
             writer->output = output;
             writer->frameSize = frameSize;
             writer->channels = isColor ? 3 : 1;
-            writer->path = path;
-            writer->fresh = fresh;
-            writer->freshFd = fd;
+            writer->file = file;
             writer->frames = 0;
             writer->encoderFailed = false;
         }
     } catch (const cv::Exception&) {
     }
-    if (!writer) {
-        unlink(fresh.c_str());
-        close(fd);
-    }
+    if (!writer)
+        DiscardReplacement(file);
     return writer;
 }
 
@@ -110,7 +96,7 @@ static bool HoldsEveryFrame(const VideoWriter& writer)
         cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     bool holds = false;
     try {
-        cv::VideoCapture check(FileUrl(writer.fresh.c_str()), cv::CAP_FFMPEG);
+        cv::VideoCapture check(FileUrl(writer.file.fresh.c_str()), cv::CAP_FFMPEG);
         const double frames = static_cast<double>(writer.frames);
         holds = check.isOpened() && check.get(cv::CAP_PROP_FRAME_COUNT) == frames;
         cv::Mat last;
@@ -130,8 +116,7 @@ static std::string FindFlaw(const VideoWriter& writer)
 {
     if (writer.encoderFailed)
         return "the encoder failed on a frame";
-    // Data that the system could not store shows here, though every write seemed to succeed.
-    if (fsync(writer.freshFd) != 0)
+    if (!SyncReplacement(writer.file))
         return std::string("the file system reported an error (") + std::strerror(errno) + ")";
     if (!HoldsEveryFrame(writer))
         return "the file does not hold them all";
@@ -149,17 +134,13 @@ bool ReleaseVideoWriter(VideoWriter** writer, ClosedVideo* closed)
     result.flaw = FindFlaw(*closing);
     bool placed = false;
     if (result.flaw.empty()) {
-        // A link at the path is replaced by the rename, not followed.
-        placed = std::rename(closing->fresh.c_str(), closing->path.c_str()) == 0;
+        placed = CommitReplacement(closing->file);
         result.renameError = placed ? 0 : errno;
-        result.name = placed ? closing->path : closing->fresh;
+        result.name = placed ? closing->file.path : closing->file.fresh;
     } else {
-        result.name = KeepAsIncomplete(closing->fresh, closing->path);
-        if (result.name.empty())
-            result.name = closing->fresh;
+        result.name = KeepReplacementAsIncomplete(closing->file);
     }
-    // The lock goes only now, so that no other run takes the file for one left unfinished meanwhile.
-    close(closing->freshFd);
+    EndReplacement(closing->file);
     delete closing;
     *writer = nullptr;
     if (closed)

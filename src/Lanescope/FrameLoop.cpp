@@ -2,6 +2,7 @@
 
 #include "DisplayHandlers.h"
 #include "GreyPipeline.h"
+#include "LanescopeSettings.h"
 #include "TracksFile.h"
 
 #include <opencv2/core/core_c.h>
@@ -11,14 +12,7 @@ const char* const CV_LS_HOT_KEY_HELP =
     "Hot keys: \n\tESC - quit the program\n\tt - stop the tracking and pick "
     "object for training\n\tn - next type\n\tp - previous type\n";
 
-const char* const CV_LS_MEMORY_FILE = "am.dat";
-
 namespace {
-
-/* The tracker only draws here: learning stays off, so its two limits take no effect. */
-const bool CV_LS_LEARNING = false;
-const double CV_LS_LEARNING_CEILING = 5.005;
-const double CV_LS_ACCEPTANCE_FLOOR = 4.995;
 
 void DrawSelection(IplImage* display, CvRect r, CvScalar colour)
 {

@@ -14,9 +14,6 @@ const int CV_LS_KEY_PREVIOUS = 'p';
 /* The hot-key help printed at start-up. */
 extern const char* const CV_LS_HOT_KEY_HELP;
 
-/* File the memory is kept in between runs. */
-extern const char* const CV_LS_MEMORY_FILE;
-
 /* Where the loop stands after a key. */
 struct CvHotKeyResult
 {

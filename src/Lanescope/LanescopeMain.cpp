@@ -1,9 +1,11 @@
 // Lanescope: learns the objects the user marks in a video and follows them, drawing them in "Result".
 
+#include "CommandLine.h"
 #include "DisplayHandlers.h"
 #include "FrameLoop.h"
+#include "LanescopeSettings.h"
 #include "LanescopeState.h"
-#include "MemoryFile.h"
+#include "MemoryFileSession.h"
 #include "ProgressLine.h"
 #include "RunSummary.h"
 #include "StopSignals.h"
@@ -14,38 +16,13 @@
 
 #include <cstdio>
 
-int main(int argc, char** argv)
+namespace {
+
+/* The frame loop, from the first grab to ESC, a stop signal or the end of the video. */
+void RunFrameLoop(CvVideoFrontEnd& frontEnd, CvAssociativeMemory& memory, CvLanescopeState& state)
 {
-    // From here on Ctrl+C, SIGTERM, SIGHUP and a broken pipe end the run as ESC does; the memory is saved.
-    CatchStopSignals();
-    // Destroyed in reverse: the memory object first, then the display image holder inside the front-end.
-    CvVideoFrontEnd frontEnd;
-    CvAssociativeMemory memory;
-    CvLanescopeState& state = lanescopeState;
-    InitLanescopeState(state);
-
-    if (!StartVideoFrontEnd(frontEnd, argc, argv, CV_FE_LANESCOPE_HELP))
-        return -1;
-
-    state.selection =
-        cvRect(CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT);
-    CvMemoryFileSession memoryFile;
-    if (OpenMemoryFile(memoryFile, memory, CV_LS_MEMORY_FILE)) {
-        state.trainingCounter = 0;
-    } else {
-        memory.Create(state.selection.width, state.selection.height, 0);
-        // A fresh memory learns the object under the start rectangle on the very first frame.
-        state.trainingCounter = 1;
-    }
-    std::printf("%s", CV_LS_HOT_KEY_HELP);
-    std::fflush(stdout);
-    CreateResultWindow();
-    cvSetMouseCallback(CV_FE_WINDOW_NAME, OnSelectionMouse, NULL);
-
-    OpenTracksFile(lanescopeTracks, frontEnd);
     CvProgressLine progress;
     StartProgressLine(progress, frontEnd, false);
-
     int currentType = 1;
     for (;;) {
         // While picking, the same frame is worked on again.
@@ -66,6 +43,39 @@ int main(int argc, char** argv)
         currentType = key.currentType;
     }
     EndProgressLine(progress, frontEnd);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // From here on Ctrl+C, SIGTERM, SIGHUP and a broken pipe end the run as ESC does; the memory is saved.
+    CatchStopSignals();
+    // Destroyed in reverse: the memory object first, then the display image holder inside the front-end.
+    CvVideoFrontEnd frontEnd;
+    CvAssociativeMemory memory;
+    CvLanescopeState& state = lanescopeState;
+    // This gives the selection its start rectangle too, whose size a fresh memory takes below.
+    InitLanescopeState(state);
+
+    if (!StartVideoFrontEnd(frontEnd, argc, argv, CV_FE_LANESCOPE_HELP))
+        return -1;
+
+    CvMemoryFileSession memoryFile;
+    if (OpenMemoryFile(memoryFile, memory, CV_LS_MEMORY_FILE)) {
+        state.trainingCounter = 0;
+    } else {
+        memory.Create(state.selection.width, state.selection.height, 0);
+        // A fresh memory learns the object under the start rectangle on the very first frame.
+        state.trainingCounter = 1;
+    }
+    std::printf("%s", CV_LS_HOT_KEY_HELP);
+    std::fflush(stdout);
+    CreateResultWindow();
+    cvSetMouseCallback(CV_FE_WINDOW_NAME, OnSelectionMouse, NULL);
+
+    OpenTracksFile(lanescopeTracks, frontEnd);
+    RunFrameLoop(frontEnd, memory, state);
     CloseTracksFile(lanescopeTracks);
 
     const bool memorySaved = CloseMemoryFile(memoryFile, memory);

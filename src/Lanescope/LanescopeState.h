@@ -1,23 +1,18 @@
 #pragma once
 // Lanescope's program-wide display state: what the frame loop, the tracking-event handler and the mouse
-// handler share. There is one instance, lanescopeState; the program is single-threaded and highgui calls
-// the mouse handler only from inside cvWaitKey, so nothing here needs a lock.
+// handler share. There is one instance, lanescopeState, and only the main thread touches it: the tracker
+// raises every event on the thread that calls it (the searches it makes ahead in OpenCV's parallel loop
+// raise none), and highgui calls the mouse handler only from inside cvWaitKey. So nothing here needs a lock.
+
+#include "LanescopeSettings.h"
 
 #include <opencv2/core/types_c.h>
 #include <opencv2/imgproc/imgproc_c.h>
 
-/* Number of object types the user can train, Type1 to Type256. */
-const int CV_LS_TYPE_COUNT = 256;
 /* Size of one type label slot, terminating zero included. */
 const int CV_LS_LABEL_SIZE = 32;
 /* Size of the label text buffer: a label or the step time "%5.1f ms" of any double. */
 const int CV_LS_TEXT_SIZE = 400;
-
-/* Start corner and size of the selection rectangle. */
-const int CV_LS_SELECTION_X = 370;
-const int CV_LS_SELECTION_Y = 154;
-const int CV_LS_SELECTION_WIDTH = 100;
-const int CV_LS_SELECTION_HEIGHT = 100;
 
 /* Everything the loop and the two handlers share. */
 struct CvLanescopeState

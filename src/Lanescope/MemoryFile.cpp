@@ -3,6 +3,7 @@
 #include "FreshFile.h"
 #include "MemoryFileFolder.h"
 #include "PackedFormat.h"
+#include "SafeReplace.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/core/core_c.h>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 const char CV_AM_FILE_SIGNATURE[7] = {'A', 'M', 'v', '0', '.', '3', '\0'};
@@ -35,104 +37,8 @@ mode_t NewFileMode(const char* fileName)
     return cvcompat::DefaultFileMode();
 }
 
-/* Makes a completed rename survive a crash of the machine; a failure here loses nothing already written. */
-void SyncDirectory(const char* fileName)
-{
-    const int fd = open(FolderOfFile(fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-/* Writes size bytes at offset, going on after partial writes; false with errno set on a failure. */
-bool WriteAt(int fd, const unsigned char* bytes, size_t size, off_t offset)
-{
-    while (size > 0) {
-        const ssize_t n = pwrite(fd, bytes, size, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            errno = n == 0 ? EIO : errno;
-            return false;
-        }
-        bytes += n;
-        size -= static_cast<size_t>(n);
-        offset += n;
-    }
-    return true;
-}
-
-/* Rewrites fileName itself, for a folder that cannot take a new file beside it. The room for the new
-   content is claimed before the first byte changes, so that a full disk still leaves the old content
-   whole. A link is never written through. Returns why it failed, or nothing. */
-std::string RewriteInPlace(const char* fileName, const unsigned char* header, const unsigned char* data,
-                           size_t size)
-{
-    const int fd = open(fileName, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::strerror(errno);
-    const off_t total = static_cast<off_t>(CV_AM_FILE_HEADER + size);
-    struct stat info;
-    int error = 0;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        error = EINVAL;
-    else if (total > info.st_size)
-        error = posix_fallocate(fd, 0, total);
-    if (error == 0 &&
-        !(WriteAt(fd, header, CV_AM_FILE_HEADER, 0) && WriteAt(fd, data, size, CV_AM_FILE_HEADER) &&
-          ftruncate(fd, total) == 0 && fsync(fd) == 0))
-        error = errno != 0 ? errno : EIO;
-    close(fd);
-    return error == 0 ? "" : std::strerror(error);
-}
-
-/* Writes header and data into a new file beside fileName and renames it over fileName once every byte is
-   on disk, so that a crash or a full disk can never leave a truncated file; on any failure the new file is
-   removed and the old one stays as it was. fileName is the file at the end of any links, so a link is
-   never replaced by this. A folder that cannot take the new file gets fileName rewritten in place when that
-   file may be written. Returns why the save failed, or nothing. */
-std::string ReplaceFile(const char* fileName, const unsigned char* header, const unsigned char* data,
-                        size_t size)
-{
-    // A file its owner made read-only keeps its content, as it would when opened for writing.
-    if (access(fileName, F_OK) == 0 && access(fileName, W_OK) != 0)
-        return std::strerror(errno);
-    std::string tempName = SaveTempPattern(fileName);
-    const int fd = cvcompat::CreateFreshFile(tempName, 0, NewFileMode(fileName));
-    if (fd < 0) {
-        const int error = errno;
-        struct stat info;
-        if (lstat(fileName, &info) == 0 && S_ISREG(info.st_mode))
-            return RewriteInPlace(fileName, header, data, size);
-        return std::strerror(error);
-    }
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        const int error = errno;
-        close(fd);
-        unlink(tempName.c_str());
-        return std::strerror(error);
-    }
-    errno = 0;
-    bool written =
-        std::fwrite(header, 1, CV_AM_FILE_HEADER, file) == static_cast<size_t>(CV_AM_FILE_HEADER) &&
-        std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0 && fsync(fd) == 0;
-    int error = errno;
-    written = std::fclose(file) == 0 && written;
-    if (written && std::rename(tempName.c_str(), fileName) != 0)
-        written = false;
-    if (!written) {
-        error = error != 0 ? error : errno;
-        unlink(tempName.c_str());
-        return std::strerror(error != 0 ? error : EIO);
-    }
-    SyncDirectory(fileName);
-    return "";
-}
-
-/* Sets *status when it is given; true when the state is a read memory. */
-bool Outcome(CvMemoryFileStatus* status, CvMemoryFileState state, int error = 0)
+/* Ends a load in state: sets *status when it is given; true when the state is a read memory. */
+bool EndLoad(CvMemoryFileStatus* status, CvMemoryFileState state, int error = 0)
 {
     if (status)
         *status = CvMemoryFileStatus{state, error};
@@ -246,95 +152,12 @@ void PrintLoadReport(const char* fileName, const CvAMContext& c)
         static_cast<unsigned>(static_cast<int>(c.deepestLevel)), c.baseIndex, c.accessCount);
 }
 
-/* Why a file could not be used, as a clause for the start-up message. */
-std::string Describe(const CvMemoryFileStatus& status)
-{
-    switch (status.state) {
-    case CV_MF_UNREADABLE:
-        return std::string("it cannot be read: ") + std::strerror(status.error);
-    case CV_MF_DIRECTORY:
-        return "it is a directory";
-    case CV_MF_NOT_REGULAR:
-        return "it is not a regular file";
-    case CV_MF_FOREIGN:
-        return "it is not a memory file";
-    case CV_MF_UNKNOWN_VERSION:
-        return "it is a memory file of an unknown version";
-    default:
-        return "it is damaged or cut short";
-    }
-}
-
-/* Moves fileName to fileName.unusable-<n>, with the first n whose name is free; the new name, or nothing
-   with errno set. An existing file is never replaced. */
-std::string MoveAside(const char* fileName)
-{
-    for (int n = 1; n <= 100000; n++) {
-        std::string aside = std::string(fileName) + ".unusable-" + std::to_string(n);
-        if (renameat2(AT_FDCWD, fileName, AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
-            return aside;
-        if (errno == EEXIST)
-            continue;
-        if (errno != EINVAL && errno != ENOSYS)
-            return "";
-        // A file system that cannot refuse to replace: the name is tested first, and the folder's lock
-        // keeps the other runs of the tracker from taking it meanwhile.
-        struct stat info;
-        if (lstat(aside.c_str(), &info) == 0)
-            continue;
-        return std::rename(fileName, aside.c_str()) == 0 ? aside : "";
-    }
-    errno = EEXIST;
-    return "";
-}
-
-/* Removes the unfinished saves of fileName, and of the file it links to, and says how many there were. */
-void ClearUnfinishedSaves(const char* fileName)
-{
-    const std::string saved = SavedFileOf(fileName);
-    int removed = RemoveUnfinishedSaves(fileName);
-    if (!saved.empty() && saved != fileName)
-        removed += RemoveUnfinishedSaves(saved);
-    if (removed > 0)
-        std::fprintf(stderr, "Removed %d unfinished save%s of %s left by an earlier run\n", removed,
-                     removed == 1 ? "" : "s", fileName);
-}
-
-/* Moves a file that could not be used out of the way of the save, when the session may save, and says
-   what became of it. */
-void SetAsideUnusable(CvMemoryFileSession& session, const CvMemoryFileStatus& status)
-{
-    const char* fileName = session.fileName;
-    const std::string why = Describe(status);
-    if (!session.save) {
-        // The folder belongs to the other program; the file stays where it is.
-        std::fprintf(stderr, "%s could not be used (%s); a fresh memory is used\n", fileName, why.c_str());
-        return;
-    }
-    const std::string aside = status.state == CV_MF_DIRECTORY ? "" : MoveAside(fileName);
-    if (aside.empty()) {
-        const std::string kept = status.state == CV_MF_DIRECTORY
-                                     ? std::string("it is left as it is")
-                                     : std::string("it could not be moved aside (") + std::strerror(errno) +
-                                           ") and is left as it is";
-        session.save = false;
-        std::fprintf(
-            stderr,
-            "%s could not be used (%s); %s, a fresh memory is used and what this run learns will not "
-            "be saved\n",
-            fileName, why.c_str(), kept.c_str());
-    } else {
-        std::fprintf(stderr, "%s could not be used (%s); it is kept as %s and a fresh memory is used\n",
-                     fileName, why.c_str(), aside.c_str());
-    }
-}
-
 } // namespace
 
 bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status)
 {
     if (!fileName)
-        return Outcome(status, CV_MF_MISSING);
+        return EndLoad(status, CV_MF_MISSING);
     ScopedFile file;
     int error = 0;
     CvMemoryFileState state = OpenRegularFile(fileName, &file, &error);
@@ -342,12 +165,12 @@ bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryF
     if (state == CV_MF_READ)
         state = ReadFileHeader(file.get(), &packedSize, &error);
     if (state != CV_MF_READ)
-        return Outcome(status, state, error);
+        return EndLoad(status, state, error);
     // A size the file cannot hold is refused before anything is allocated for it.
     struct stat info;
     if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<uint64_t>(info.st_size) < CV_AM_FILE_HEADER + static_cast<uint64_t>(packedSize))
-        return Outcome(status, CV_MF_DAMAGED);
+        return EndLoad(status, CV_MF_DAMAGED);
     void* buffer = NULL;
     size_t length = 0;
     state = ReadPackedImage(file.get(), packedSize, &buffer, &length, &error);
@@ -356,9 +179,9 @@ bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryF
     if (buffer)
         cvFree_(buffer);
     if (!read)
-        return Outcome(status, state == CV_MF_READ ? CV_MF_DAMAGED : state, error);
+        return EndLoad(status, state == CV_MF_READ ? CV_MF_DAMAGED : state, error);
     PrintLoadReport(fileName, memory.context);
-    return Outcome(status, CV_MF_READ);
+    return EndLoad(status, CV_MF_READ);
 }
 
 void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::string* failure)
@@ -385,53 +208,12 @@ void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::stri
     std::memcpy(header, CV_AM_FILE_SIGNATURE, sizeof CV_AM_FILE_SIGNATURE);
     PutU32(header + CV_AM_FILE_SIZE_FIELD, static_cast<uint32_t>(packedSize));
     const std::string saved = SavedFileOf(fileName);
-    const std::string why = saved.empty()
-                                ? std::string(std::strerror(errno))
-                                : ReplaceFile(saved.c_str(), header, buffer, static_cast<size_t>(packedSize));
-    if (failure)
-        *failure = why;
+    int error = errno;
+    if (!saved.empty()) {
+        struct iovec parts[2] = {{header, sizeof header}, {buffer, static_cast<size_t>(packedSize)}};
+        error = cvcompat::ReplaceFile(saved, SaveTempPattern(saved), NewFileMode(saved.c_str()), parts, 2);
+    }
+    if (failure && error != 0)
+        *failure = std::strerror(error);
     cvFree_(buffer);
-}
-
-bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, const char* fileName)
-{
-    session.fileName = fileName;
-    session.lock.folders[0] = session.lock.folders[1] = -1;
-    session.save = fileName != NULL;
-    if (!fileName)
-        return false;
-    const CvMemoryFileLockState lock = LockMemoryFile(session.lock, fileName);
-    if (lock == CV_MF_IN_USE) {
-        session.save = false;
-        std::fprintf(
-            stderr,
-            "%s is in use by another Lanescope run or by LanescopeTeacher; what this run learns will "
-            "not be saved\n",
-            fileName);
-    } else if (lock == CV_MF_LOCKED) {
-        ClearUnfinishedSaves(fileName);
-    }
-
-    CvMemoryFileStatus status;
-    if (LoadMemoryFile(memory, fileName, &status))
-        return true;
-    if (status.state != CV_MF_MISSING)
-        SetAsideUnusable(session, status);
-    return false;
-}
-
-bool CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory)
-{
-    bool saved = false;
-    if (session.save) {
-        std::string failure;
-        SaveMemoryFile(memory, session.fileName, &failure);
-        saved = failure.empty() && memory.root != NULL;
-        if (!failure.empty())
-            std::fprintf(stderr,
-                         "What was learned in this run could not be saved to %s (%s); %s is left as it was\n",
-                         session.fileName, failure.c_str(), session.fileName);
-    }
-    UnlockMemoryFile(session.lock);
-    return saved;
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The memory file: what the associative memory has learned, kept between runs behind an 11-byte header
 // (a 7-byte signature, "AMv0.3" and a zero byte, then the little-endian 32-bit size of the packed image).
+// Loading one file and saving one; a run's use of the file around them is MemoryFileSession's.
 
 #include "CvAssociativeMemory.h"
-#include "MemoryFileFolder.h"
 
 #include <string>
 
@@ -43,22 +43,3 @@ bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryF
    leads to is replaced (see SavedFileOf). failure, when given, is left empty after a save or when nothing
    was to be written, and otherwise says why the save failed. */
 void SaveMemoryFile(CvAssociativeMemory& memory, const char* fileName, std::string* failure = NULL);
-
-/* The memory file of one run of the tracker. */
-struct CvMemoryFileSession
-{
-    const char* fileName;  /* the memory file; null before OpenMemoryFile */
-    CvMemoryFileLock lock; /* the file's folders, held locked for the run */
-    bool save;             /* false when the run must not replace the file at its end */
-};
-
-/* Starts a run's use of the memory file: locks its folders against other runs and the teacher, removes
-   the new files that a program killed while saving left behind (saying how many on standard error), and
-   loads the memory. A file that cannot be used is moved aside to a name never used before and reported on
-   standard error, as is a folder that another program holds, in which case this run will not save. True
-   when the memory was read. */
-bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, const char* fileName);
-
-/* Ends the run's use of the memory file: saves the memory unless the session must not, reports a failed
-   save on standard error, and releases the folders. True when the memory was saved. */
-bool CloseMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory);

@@ -1,5 +1,7 @@
 #include "MemoryFileFolder.h"
 
+#include "FreshFile.h"
+
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
@@ -31,7 +33,7 @@ bool MayFollow(const std::string& path, const struct stat& info)
     struct stat folder;
     if (info.st_uid == geteuid())
         return true;
-    if (stat(FolderOfFile(path).c_str(), &folder) != 0)
+    if (stat(cvcompat::FolderOf(path).c_str(), &folder) != 0)
         return false;
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
     return !shared || folder.st_uid == info.st_uid;
@@ -59,12 +61,6 @@ bool SameFile(int a, int b)
 
 } // namespace
 
-std::string FolderOfFile(const std::string& fileName)
-{
-    const size_t slash = fileName.rfind('/');
-    return slash == std::string::npos ? "./" : fileName.substr(0, slash + 1);
-}
-
 std::string SavedFileOf(const char* fileName)
 {
     std::string path = fileName;
@@ -84,7 +80,7 @@ std::string SavedFileOf(const char* fileName)
         }
         target[length] = '\0';
         // A relative link names its target from the link's own folder.
-        path = target[0] == '/' ? std::string(target) : FolderOfFile(path) + target;
+        path = target[0] == '/' ? std::string(target) : cvcompat::FolderOf(path) + target;
     }
     errno = ELOOP;
     return "";
@@ -92,14 +88,14 @@ std::string SavedFileOf(const char* fileName)
 
 std::string SaveTempPattern(const std::string& savedFile)
 {
-    return FolderOfFile(savedFile) + "." + LeafOf(savedFile) + CV_MF_SAVING_TAG + "XXXXXX";
+    return cvcompat::FolderOf(savedFile) + "." + LeafOf(savedFile) + CV_MF_SAVING_TAG + "XXXXXX";
 }
 
 int RemoveUnfinishedSaves(const std::string& savedFile)
 {
     // Only names of the save's own making are removed: a user's "am.dat.backup" or "am.dat.old123" is
     // theirs, and so are the files that older runs named "am.dat." and six characters.
-    const std::string folder = FolderOfFile(savedFile);
+    const std::string folder = cvcompat::FolderOf(savedFile);
     const std::string tag = "." + LeafOf(savedFile) + CV_MF_SAVING_TAG;
     DIR* dir = opendir(folder.c_str());
     if (!dir)
@@ -125,7 +121,8 @@ CvMemoryFileLockState LockMemoryFile(CvMemoryFileLock& lock, const char* fileNam
     // saved in its target's folder, which other folders' links may share, so that folder is locked too.
     lock.folders[0] = lock.folders[1] = -1;
     const std::string saved = SavedFileOf(fileName);
-    const std::string folders[2] = {FolderOfFile(fileName), saved.empty() ? "" : FolderOfFile(saved)};
+    const std::string folders[2] = {cvcompat::FolderOf(fileName),
+                                    saved.empty() ? "" : cvcompat::FolderOf(saved)};
     bool inUse = false;
     for (int i = 0; i < 2 && !inUse; i++) {
         const int fd = folders[i].empty() ? -1 : open(folders[i].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -10,9 +10,6 @@
    a loop, or a link that another user planted in a folder that everyone may write (ELOOP, EACCES). */
 std::string SavedFileOf(const char* fileName);
 
-/* The folder that holds fileName, ending in a slash; "./" for a bare name. */
-std::string FolderOfFile(const std::string& fileName);
-
 /* The name a save gives its new file before it takes savedFile's place: ".<leaf>.saving-XXXXXX" in the
    same folder, a hidden name with a fixed tag that no person gives a file, the X's made unique. */
 std::string SaveTempPattern(const std::string& savedFile);

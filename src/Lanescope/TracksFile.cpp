@@ -1,6 +1,7 @@
 #include "TracksFile.h"
 
 #include "DisplayHandlers.h"
+#include "FileRows.h"
 
 #include <cinttypes>
 
@@ -35,9 +36,9 @@ void RecordTrack(CvTracksFile& tracks, int type, const CvAMObjectInfo& info, con
     if (!tracks.newFrame)
         return;
     const CvRect r = info.rect;
-    // Rows [y, y + height) of the upside-down frame are rows [H - y - height, H - y) of the file's frame.
     std::fprintf(tracks.out.file, "%" PRIu64 ",%" PRIu64 ",%d,%d,%d,%d,%.6g,%d,-1,-1\n", tracks.frameNumber,
-                 id, r.x, tracks.frameHeight - r.y - r.height, r.width, r.height, info.confidence, type);
+                 id, r.x, FlippedTop(r.y, r.height, tracks.frameHeight), r.width, r.height, info.confidence,
+                 type);
 }
 
 } // namespace

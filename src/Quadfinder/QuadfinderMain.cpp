@@ -1,5 +1,6 @@
 // Quadfinder: finds squares in a video shown in the window "Result".
 
+#include "CommandLine.h"
 #include "FilmPosition.h"
 #include "ProgressLine.h"
 #include "RunSummary.h"

@@ -1,5 +1,6 @@
 #include "SquaresFile.h"
 
+#include "FileRows.h"
 #include "FilmPosition.h"
 
 #include <cinttypes>
@@ -24,8 +25,7 @@ void WriteSquaresFrame(CvSquaresFile& squaresFile, const CvSeq* squares, double 
         std::fprintf(file, "%" PRIu64 ",%" PRIu32, squaresFile.frameNumber, position);
         for (int k = 0; k < 4; k++) {
             const CvPoint* p = reinterpret_cast<const CvPoint*>(cvGetSeqElem(squares, i + k));
-            // Row y of the upside-down frame is row H - 1 - y of the file's frame.
-            std::fprintf(file, ",%d,%d", p->x, squaresFile.frameHeight - 1 - p->y);
+            std::fprintf(file, ",%d,%d", p->x, FlippedTop(p->y, 1, squaresFile.frameHeight));
         }
         std::fputc('\n', file);
     }

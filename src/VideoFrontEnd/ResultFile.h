@@ -4,6 +4,7 @@
 // is cut short leaves every frame it finished there; only a file written whole takes the name, at the end
 // of the run, so that the file under the name is always complete and from one run.
 
+#include "SafeReplace.h"
 #include "VideoFrontEnd.h"
 
 #include <cstdio>
@@ -12,11 +13,11 @@
 /* One data file of a recording run. */
 struct CvResultFile
 {
-    std::FILE* file = nullptr; /* the open fresh file; null when not writing */
-    std::string path;          /* the name it takes at the end */
-    std::string fresh;         /* the name it has until then */
-    std::string keptAs;        /* the name the run left it under: path once it is whole; empty for none */
-    bool complete = false;     /* every write succeeded: keptAs holds all the run wrote */
+    std::FILE* file = nullptr;         /* the open fresh file; null when not writing */
+    cvcompat::Replacement replacement; /* its name at the end and its name until then */
+    std::string keptAs;                /* the name the run left it under: the path once it is whole; empty
+                                          for none */
+    bool complete = false;             /* every write succeeded: keptAs holds all the run wrote */
 };
 
 /* The name of a data file of the run: the base name of the output video followed by suffix, so that

@@ -1,6 +1,7 @@
 #pragma once
-// The video front-end that Lanescope and Quadfinder share: the command line, the video source, the display
-// and grey images, the output writer, the window "Result" and the steps of the frame cycle.
+// The video front-end that Lanescope and Quadfinder share: the video source, the display and grey images,
+// the output writer, the window "Result" and the steps of the frame cycle; the command line that chooses
+// the source is CommandLine's.
 //
 // A program's main routine owns one CvVideoFrontEnd for the whole run and calls, in order:
 // StartVideoFrontEnd (or its five steps), its own set-up, CreateResultWindow, then per frame GrabFrame,
@@ -18,11 +19,6 @@ constexpr int CV_FE_TEXT_SIZE = 256;
 
 /* Name of the one window both programs show their frames in. */
 extern const char* const CV_FE_WINDOW_NAME;
-/* Video played when no source is given. */
-extern const char* const CV_FE_DEFAULT_VIDEO;
-/* Help texts of the two programs. */
-extern const char* const CV_FE_LANESCOPE_HELP;
-extern const char* const CV_FE_QUADFINDER_HELP;
 
 /* The front-end state of one run. */
 struct CvVideoFrontEnd
@@ -52,11 +48,6 @@ struct CvVideoFrontEnd
     CvVideoFrontEnd(const CvVideoFrontEnd&) = delete;
     CvVideoFrontEnd& operator=(const CvVideoFrontEnd&) = delete;
 };
-
-/* Parses argc/argv (argv[0] is the program name) into frontEnd, printing helpText when no source is given;
-   lower-cases argv[1] in place, keeping it as typed in typedArg. False after printing the message of an
-   early end. */
-bool ParseCommandLine(CvVideoFrontEnd& frontEnd, int argc, char** argv, const char* helpText);
 
 /* Opens the parsed camera or file and learns the frame size and rate. A file is opened under its
    lower-cased name, or under its name as typed when only that one exists. False after printing the message

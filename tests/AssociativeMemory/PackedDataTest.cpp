@@ -1,4 +1,5 @@
 #include "CvAssociativeMemory.h"
+#include "LanescopeSettings.h"
 #include "MemoryTestSupport.h"
 #include "PackedFormat.h"
 
@@ -14,7 +15,8 @@ namespace {
 
 typedef std::vector<unsigned char> Bytes;
 
-const CvRect START = {370, 154, 100, 100};
+/* Lanescope's start selection, which the first training frame of a fresh run learns. */
+const CvRect START = {CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT};
 
 uint32_t U32(const Bytes& b, size_t at)
 {

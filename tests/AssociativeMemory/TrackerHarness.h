@@ -3,6 +3,7 @@
 // hand-built memory whose recognition the test switches on and off.
 
 #include "CvAssociativeMemory.h"
+#include "LanescopeSettings.h"
 #include "ReportCapture.h"
 
 #include <opencv2/core.hpp>
@@ -109,8 +110,8 @@ struct HandMemory
     }
 
     /* One tracking call whose recognised windows all land on targets, learning off unless asked. */
-    void Track(std::vector<CvRect> targets, bool learning = false, double ceiling = 5.005,
-               double floor = 4.995)
+    void Track(std::vector<CvRect> targets, bool learning = CV_LS_LEARNING,
+               double ceiling = CV_LS_LEARNING_CEILING, double floor = CV_LS_ACCEPTANCE_FLOOR)
     {
         recorder.events.clear();
         recorder.recognised = 0;

@@ -2,6 +2,7 @@
 // rectangle, confidence, bases) over the first 100 frames, and a hash of the memory's packed image
 // afterwards (every base's features and counters, as "am.dat" would hold them). Two builds of the tracker
 // behave alike on this video exactly when they print the same lines.
+#include "LanescopeSettings.h"
 #include "RealVideo.h"
 
 #include <opencv2/core/utility.hpp>
@@ -64,7 +65,7 @@ void Run(const char* path, RealVideo& video, bool learning)
         if (learning)
             am.ObjectTracking(Record, &f, true, 0.9, 0.5);
         else
-            am.ObjectTracking(Record, &f, false, 5.005, 4.995);
+            am.ObjectTracking(Record, &f, CV_LS_LEARNING, CV_LS_LEARNING_CEILING, CV_LS_ACCEPTANCE_FLOOR);
     }
     std::printf("%s learning=%d frames=%zu events=%llu events-hash=%016llx bases=%d memory-hash=%016llx\n",
                 path, learning ? 1 : 0, video.grey.size(), static_cast<unsigned long long>(f.events),

@@ -31,7 +31,8 @@ TEST(ObjectTracking, NullEventFunctionIsReportedOnce)
     hand.Track({CENTRE});
     const uint64_t accesses = hand.am.context.accessCount;
     ReportCapture capture;
-    hand.am.ObjectTracking(nullptr, &hand.recorder, false, 5.005, 4.995);
+    hand.am.ObjectTracking(nullptr, &hand.recorder, CV_LS_LEARNING, CV_LS_LEARNING_CEILING,
+                           CV_LS_ACCEPTANCE_FLOOR);
     ASSERT_EQ(capture.reports.size(), 1u);
     EXPECT_EQ(capture.reports[0].status, CV_StsNullPtr);
     EXPECT_EQ(capture.reports[0].func, "CvAssociativeMemory::ObjectTracking");
@@ -47,7 +48,7 @@ TEST(ObjectTracking, UncreatedMemoryOnlyFramesTheCall)
     Recorder recorder;
     recorder.memory = &am;
     ReportCapture capture;
-    am.ObjectTracking(Recorder::Handle, &recorder, true, 5.005, 4.995);
+    am.ObjectTracking(Recorder::Handle, &recorder, true, CV_LS_LEARNING_CEILING, CV_LS_ACCEPTANCE_FLOOR);
     ASSERT_EQ(capture.reports.size(), 1u);
     EXPECT_EQ(capture.reports[0].message, "Associative memory is not created");
     EXPECT_EQ(recorder.Outline(), std::vector<int>({CV_AM_FRAME_START, CV_AM_FRAME_END}));
@@ -59,7 +60,7 @@ TEST(ObjectTracking, EventOrderWithLearningFromADetection)
 {
     HandMemory hand(640, 480);
     const int windows = WindowsOf(640, 480);
-    hand.Track({CENTRE}, true, 5.005, 4.995);
+    hand.Track({CENTRE}, true);
     const std::vector<int> outline = {CV_AM_FRAME_START, CV_AM_RECOGNIZED, CV_AM_LEARNED, CV_AM_TRACKED,
                                       CV_AM_FRAME_END};
     EXPECT_EQ(hand.recorder.Outline(), outline);

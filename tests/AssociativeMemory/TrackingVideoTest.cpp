@@ -1,4 +1,5 @@
 // Tracking one taught vehicle through the synthetic traffic video, measured against the true boxes.
+#include "LanescopeSettings.h"
 #include "TrafficFrames.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +62,7 @@ VideoRun TrackVideo(const TrafficScene& scene, int frames, const std::vector<int
             continue;
         }
         std::vector<Report> reports;
-        am.ObjectTracking(Collect, &reports, false, 5.005, 4.995);
+        am.ObjectTracking(Collect, &reports, CV_LS_LEARNING, CV_LS_LEARNING_CEILING, CV_LS_ACCEPTANCE_FLOOR);
         if (!box.empty()) {
             run.tracked++;
             double best = -1;
@@ -165,7 +166,8 @@ TEST(TrackingVideo, ChangesMadeDuringTheScanAreSeenWithOrWithoutSearchesMadeAhea
             header = cvIplImage(frame);
             am.SetImage(&header);
             ChangingStep step{&am, change, &other, 0, {}};
-            am.ObjectTracking(RecordAndChange, &step, false, 5.005, 4.995);
+            am.ObjectTracking(RecordAndChange, &step, CV_LS_LEARNING, CV_LS_LEARNING_CEILING,
+                              CV_LS_ACCEPTANCE_FLOOR);
             runs[threads - 1] = step.seen;
         }
         cv::setNumThreads(-1);

@@ -147,14 +147,15 @@ TEST(GreyPipeline, MatchesTheFiveStepsOnEveryShapeOfHistogram)
     }
 }
 
-/* Captures every report made through cvError while it lives. */
+/* A fresh display state and a fresh memory of the start selection's size, as a run without "am.dat"
+   begins. */
 class FrameLoop : public ::testing::Test
 {
   protected:
     void SetUp() override
     {
         InitLanescopeState(lanescopeState);
-        memory.Create(100, 100, 0);
+        memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
     }
     /* Runs ProcessFrame on frame and returns what it drew. */
     cv::Mat Process(const cv::Mat& frame, int type)

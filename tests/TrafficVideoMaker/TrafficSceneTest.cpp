@@ -1,6 +1,7 @@
 // TrafficScene: deterministic frames, truthful boxes, and files stored the way the programs expect.
 
 #include "TrafficScene.h"
+#include "LanescopeSettings.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -71,7 +72,8 @@ TEST(TrafficScene, VehiclesHaveTheAdvertisedSizesSpeedsAndStart)
 {
     const TrafficScene scene{TrafficSceneOptions{}};
     const cv::Rect whole(0, 0, 640, 480);
-    const cv::Rect startRectangle(370, 154, 100, 100);
+    const cv::Rect startRectangle(CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH,
+                                  CV_LS_SELECTION_HEIGHT);
 
     const std::vector<SceneObject> first = scene.Boxes(0);
     ASSERT_GE(first.size(), 4u);

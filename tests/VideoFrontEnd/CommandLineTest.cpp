@@ -1,16 +1,44 @@
-// ParseCommandLine: sources, recording switch, help, messages and the buffer limit.
+// ParseCommandLine: sources, recording switch, help, messages and the buffer limit; and what people and
+// other programs may hand it: very long and very many arguments, bytes outside ASCII and empty arguments.
+// Nothing is written past the buffers, and a command line is either taken whole or refused with one line.
 
-#include "ParsedCommandLine.h"
-#include "VideoFrontEnd.h"
+#include "CommandLine.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
 const char* const AVI_ONLY = "AVI files are processing only!\n\n";
+const char* const TOO_LONG = "Command line too long: the arguments may hold at most 255 characters.\n";
+
+/* Runs ParseCommandLine on the words after the program name and keeps what it printed. */
+struct ParsedCommandLine
+{
+    std::vector<std::vector<char>> words; /* mutable argument buffers, argv[0] first */
+    std::vector<char*> argv;              /* the argument vector handed over, null-terminated */
+    std::string printed;                  /* standard output */
+    bool ok = false;                      /* what ParseCommandLine returned */
+    CvVideoFrontEnd fe;
+
+    explicit ParsedCommandLine(const std::vector<std::string>& args, const char* help = CV_FE_LANESCOPE_HELP)
+    {
+        words.emplace_back(std::vector<char>{'L', '\0'});
+        for (const std::string& a : args)
+            words.emplace_back(a.c_str(), a.c_str() + a.size() + 1);
+        for (auto& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        testing::internal::CaptureStdout();
+        ok = ParseCommandLine(fe, static_cast<int>(words.size()), argv.data(), help);
+        printed = testing::internal::GetCapturedStdout();
+    }
+    /* Argument i as it stands after parsing (argv[1] is lower-cased in place). */
+    std::string Arg(int i) const { return words[i].data(); }
+};
 
 } // namespace
 
@@ -86,27 +114,112 @@ TEST(CommandLine, DigitChoosesACaptureDevice)
     EXPECT_EQ(digitLed.fe.deviceNumber, 7);
 }
 
-TEST(CommandLine, LongCommandLineIsRefusedWithinTheBuffers)
+TEST(CommandLine, LongCommandLinesAreTakenWholeOrRefused)
 {
-    const std::string refusal = "Command line too long: the arguments may hold at most 255 characters.\n";
-    const std::string name251 = std::string(247, 'a') + ".avi";
-
-    ParsedCommandLine fits({name251, "abcd"}); // 255 characters
+    const std::string name255 = std::string(251, 'A') + ".AVI";
+    ParsedCommandLine fits({name255});
     EXPECT_TRUE(fits.ok);
-    EXPECT_EQ(std::string(fits.fe.joinedArgs).size(), 255u);
+    EXPECT_EQ(fits.printed, "");
+    EXPECT_EQ(fits.fe.joinedArgs, std::string(251, 'a') + ".avi") << "the first argument is lower-cased";
+    EXPECT_EQ(std::strlen(fits.fe.joinedArgs), 255u);
 
-    ParsedCommandLine tooLong({name251, "abcde"}); // 256 characters
-    EXPECT_FALSE(tooLong.ok);
-    EXPECT_EQ(tooLong.printed, refusal);
+    ParsedCommandLine longer({"a" + name255});
+    EXPECT_FALSE(longer.ok);
+    EXPECT_EQ(longer.printed, TOO_LONG);
+    EXPECT_STREQ(longer.fe.joinedArgs, "") << "nothing of a refused command line is kept";
 
-    ParsedCommandLine huge({std::string(5000, 'b') + ".avi"});
-    EXPECT_FALSE(huge.ok);
-    EXPECT_EQ(huge.printed, refusal);
+    // 10 000 characters, as the first argument, after it, and as a device argument.
+    const std::string huge(10000, 'z');
+    for (const auto& args :
+         {std::vector<std::string>{huge + ".avi"}, {"clip.avi", huge}, {"3", huge + "/r"}}) {
+        ParsedCommandLine p(args);
+        EXPECT_FALSE(p.ok);
+        EXPECT_EQ(p.printed, TOO_LONG);
+        EXPECT_EQ(std::memchr(p.fe.joinedArgs, '\0', sizeof p.fe.joinedArgs), p.fe.joinedArgs);
+    }
+    ParsedCommandLine hugeOther({huge});
+    EXPECT_FALSE(hugeOther.ok);
+    EXPECT_EQ(hugeOther.printed, AVI_ONLY) << "a name that is no AVI file is refused for that first";
 
     // The output path adds "_out.avi" to the base name: 248 + 8 characters would not fit.
     ParsedCommandLine outputTooLong({std::string(248, 'c') + ".avi", "/r"});
     EXPECT_FALSE(outputTooLong.ok);
-    EXPECT_EQ(outputTooLong.printed, refusal);
+    EXPECT_EQ(outputTooLong.printed, TOO_LONG);
     ParsedCommandLine outputFits({std::string(247, 'c') + ".avi", "/r"});
     EXPECT_TRUE(outputFits.ok);
+}
+
+TEST(HostileCommandLine, ManyArgumentsAreJoinedWithinTheBuffer)
+{
+    // 5 + 250 one-character arguments make 255 characters; one more is refused.
+    std::vector<std::string> args{"a.avi"};
+    args.insert(args.end(), 250, "x");
+    ParsedCommandLine fits(args);
+    EXPECT_TRUE(fits.ok);
+    EXPECT_EQ(fits.fe.joinedArgs, "a.avi" + std::string(250, 'x'));
+    args.push_back("x");
+    ParsedCommandLine over(args);
+    EXPECT_FALSE(over.ok);
+    EXPECT_EQ(over.printed, TOO_LONG);
+
+    // A hundred thousand empty arguments add nothing; "/r" at the very end still switches recording on.
+    std::vector<std::string> empties{"clip.avi"};
+    empties.insert(empties.end(), 100000, "");
+    empties.push_back("/r");
+    ParsedCommandLine many(empties);
+    EXPECT_TRUE(many.ok);
+    EXPECT_STREQ(many.fe.joinedArgs, "clip.avi/r");
+    EXPECT_TRUE(many.fe.writeResult);
+    EXPECT_FALSE(many.fe.cameraSource);
+
+    ParsedCommandLine device({"5", "", ""});
+    EXPECT_TRUE(device.ok);
+    EXPECT_TRUE(device.fe.cameraSource);
+    EXPECT_EQ(device.fe.deviceNumber, 0) << "with further arguments, even empty ones, the device is 0";
+}
+
+TEST(HostileCommandLine, BytesOutsideAsciiAreKeptAndNeverTakenForDigits)
+{
+    // Lower-casing touches A to Z only: UTF-8 and Latin-1 bytes pass through unchanged.
+    ParsedCommandLine utf8({"Str\xC3\x84\xC3\x9F"
+                            "E.AVI",
+                            "/r"});
+    EXPECT_TRUE(utf8.ok);
+    EXPECT_STREQ(utf8.fe.joinedArgs, "str\xC3\x84\xC3\x9F"
+                                     "e.avi/r");
+    EXPECT_STREQ(utf8.argv[1], "str\xC3\x84\xC3\x9F"
+                               "e.avi");
+    EXPECT_TRUE(utf8.fe.writeResult);
+
+    // Bytes above 127 are not digits (superscript two, Arabic-Indic digits in UTF-8, 0xFF).
+    for (const char* word : {"\xB2", "\xD9\xA3", "\xFF", "\x80.mpg"}) {
+        ParsedCommandLine p({word});
+        EXPECT_FALSE(p.ok) << word;
+        EXPECT_EQ(p.printed, AVI_ONLY);
+    }
+    ParsedCommandLine control({"\x01\x1b[2J.avi"});
+    EXPECT_TRUE(control.ok);
+    EXPECT_STREQ(control.fe.joinedArgs, "\x01\x1b[2j.avi")
+        << "only A to Z change, even in an escape sequence";
+}
+
+TEST(HostileCommandLine, EmptyArgumentsNameNoSource)
+{
+    ParsedCommandLine empty({""});
+    EXPECT_FALSE(empty.ok);
+    EXPECT_EQ(empty.printed, AVI_ONLY);
+    EXPECT_FALSE(empty.fe.defaultUsed) << "an empty argument is not the absent one";
+
+    ParsedCommandLine emptyFirst({"", "clip.avi"});
+    EXPECT_FALSE(emptyFirst.ok);
+    EXPECT_EQ(emptyFirst.printed, AVI_ONLY);
+
+    ParsedCommandLine emptyAfter({"clip.avi", ""});
+    EXPECT_TRUE(emptyAfter.ok);
+    EXPECT_STREQ(emptyAfter.fe.joinedArgs, "clip.avi");
+    EXPECT_FALSE(emptyAfter.fe.writeResult);
+
+    ParsedCommandLine emptyAfterHelp({"/?", ""});
+    EXPECT_FALSE(emptyAfterHelp.ok) << "\"/?\" prints the help only when it is the one argument";
+    EXPECT_EQ(emptyAfterHelp.printed, AVI_ONLY);
 }

@@ -1,5 +1,6 @@
 // The front-end on real files: opening, the frame cycle, recording and release.
 
+#include "CommandLine.h"
 #include "TempFolder.h"
 #include "TrafficScene.h"
 #include "VideoFrontEnd.h"

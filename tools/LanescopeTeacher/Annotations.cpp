@@ -1,4 +1,6 @@
 #include "Annotations.h"
+#include "FileRows.h"
+#include "LanescopeSettings.h"
 #include "MotText.h"
 
 #include <algorithm>
@@ -12,8 +14,6 @@ namespace {
 const int MAKER_VALUES = 6;
 /* Fewest values on a ground-truth line: up to the flag. */
 const int GROUND_TRUTH_VALUES = 7;
-/* Lanescope's types are Type1 to Type256. */
-const int LAST_TYPE = 256;
 
 /* Rounds a coordinate to a pixel, kept within a range in which sums of coordinates fit an int. */
 int Pixel(double value)
@@ -73,9 +73,10 @@ bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource sour
             continue; // flag 0: the annotator marked the box as not to be used
         const bool byClass = annotations.groundTruth && source == CvTypeSource::Class;
         const double type = byClass ? (v.size() > 7 ? v[7] : 1) : v[1];
-        if (type != std::floor(type) || type < 1 || type > LAST_TYPE) {
+        if (type != std::floor(type) || type < 1 || type > CV_LS_TYPE_COUNT) {
             std::ostringstream text;
-            text << where << (byClass ? "class " : "id ") << type << " is not a type of 1 to " << LAST_TYPE;
+            text << where << (byClass ? "class " : "id ") << type << " is not a type of 1 to "
+                 << CV_LS_TYPE_COUNT;
             error = text.str();
             return false;
         }
@@ -86,7 +87,7 @@ bool ReadAnnotations(const std::string& path, int frameHeight, CvTypeSource sour
         }
         // Ground truth counts rows from the top of the file's picture; the programs analyse it upside down.
         if (annotations.groundTruth)
-            box.y = frameHeight - box.y - box.height;
+            box.y = FlippedTop(box.y, box.height, frameHeight);
         annotations.byFrame[int(v[0]) - first].push_back(CvAnnotatedBox{int(v[1]), int(type), box});
     }
     if (!error.empty()) {

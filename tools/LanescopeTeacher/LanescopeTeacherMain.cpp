@@ -4,6 +4,7 @@
 
 #include "Annotations.h"
 #include "MemoryFile.h"
+#include "MemoryFileFolder.h"
 #include "Teaching.h"
 
 #include <cstdio>

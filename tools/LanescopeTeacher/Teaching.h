@@ -67,5 +67,6 @@ bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
    grey by Lanescope's pipeline. */
 void SetDecodedFrame(CvAssociativeMemory& memory, cv::Mat& frame, cv::Mat& grey);
 
-/* Opens videoPath as the programs do; the capture is not open when the file cannot be read. */
+/* Opens videoPath with FFmpeg as a plain file, whatever its name looks like; the capture is not open when
+   the file cannot be read. Unlike the programs' front-end it takes the name as it is given. */
 bool OpenVideo(cv::VideoCapture& video, const std::string& videoPath);

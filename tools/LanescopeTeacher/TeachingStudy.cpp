@@ -5,6 +5,8 @@
 //
 //   TeachingStudy video.avi video_gt.txt am.dat [first [last]]      (defaults: frames 101 to 300)
 
+#include "FileRows.h"
+#include "LanescopeSettings.h"
 #include "MemoryFile.h"
 #include "Teaching.h"
 #include "TrackingEval.h"
@@ -43,7 +45,7 @@ void RecordTrack(int event, int* type, CvAMObjectInfo* info, void* userPointer)
     MotBox box;
     box.frame = r.frame;
     box.id = *static_cast<int*>(*info->userSlot);
-    box.box = cv::Rect2d(b.x, r.frameHeight - b.y - b.height, b.width, b.height);
+    box.box = cv::Rect2d(b.x, FlippedTop(b.y, b.height, r.frameHeight), b.width, b.height);
     box.type = type ? *type : -1;
     r.boxes.push_back(box);
 }
@@ -89,8 +91,8 @@ int main(int argc, char** argv)
         recorder.frame = number;
         recorder.frameHeight = frame.rows;
         const double start = ThreadMs();
-        // Lanescope's tracking settings: no learning while tracking.
-        memory.ObjectTracking(RecordTrack, &recorder, false, 5.005, 4.995);
+        memory.ObjectTracking(RecordTrack, &recorder, CV_LS_LEARNING, CV_LS_LEARNING_CEILING,
+                              CV_LS_ACCEPTANCE_FLOOR);
         ms += ThreadMs() - start;
         tracked++;
     }

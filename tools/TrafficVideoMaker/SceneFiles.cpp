@@ -1,6 +1,7 @@
 // The files of a scene: the video as a file stores it, the boxes in the programs' coordinates, the
 // MOTChallenge ground truth in the file's, and what each object is.
 
+#include "FileRows.h"
 #include "TrafficScene.h"
 
 #include <opencv2/core.hpp>
@@ -37,11 +38,11 @@ bool WriteSceneGroundTruth(const TrafficScene& scene, const std::string& gtPath,
     const int height = scene.options.height;
     for (int k = 0; k < frameCount; ++k)
         for (const SceneObject& o : scene.Boxes(k))
-            // Rows y .. y+h-1 of the upright frame are rows H-y-h .. H-1-y of the stored one. An object
-            // wholly hidden is flagged 0, which tells evaluators to ignore it.
+            // The ground truth counts the stored frame's rows. An object wholly hidden is flagged 0, which
+            // tells evaluators to ignore it.
             std::fprintf(gt, "%d,%d,%d,%d,%d,%d,%d,%d,%s\n", k + 1, o.id, o.box.x,
-                         height - o.box.y - o.box.height, o.box.width, o.box.height, o.visibility > 0 ? 1 : 0,
-                         o.id, VisibilityText(o.visibility).c_str());
+                         FlippedTop(o.box.y, o.box.height, height), o.box.width, o.box.height,
+                         o.visibility > 0 ? 1 : 0, o.id, VisibilityText(o.visibility).c_str());
     return std::fclose(gt) == 0;
 }
 

@@ -3,6 +3,7 @@
 // a save either completes (in place when only the file may be written) or leaves the old file exactly as
 // it was and says why to its caller, and prints nothing. A link stays and the file it leads to is saved.
 
+#include "LanescopeSettings.h"
 #include "MemoryFile.h"
 #include "TempFolder.h"
 #include "Texture.h"
@@ -36,7 +37,7 @@ void Train(CvAssociativeMemory& m, uint64_t seed)
     CvMat view = cvMat(frame);
     m.Create(100, 100, 0);
     m.SetImage(&view);
-    const CvRect area = {370, 154, 100, 100};
+    const CvRect area = {CV_LS_SELECTION_X, CV_LS_SELECTION_Y, CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT};
     const int type = 1;
     for (int i = 0; i < 10; i++) {
         m.Write(area, &type);
