@@ -53,13 +53,13 @@ struct CvBatchProgram
 /* The options of a batch. */
 struct CvBatchOptions
 {
-    std::vector<std::string> inputs; /* videos, folders and @lists as given */
-    std::string outFolder;           /* results folder; empty: beside each video */
-    bool record = false;             /* write each video's recording too */
-    bool force = false;              /* redo videos whose results are complete */
-    int workers = 0;                 /* worker processes; 0: one per core the process may use */
-    int shard = 1;                   /* which shard, 1..shardCount */
-    int shardCount = 1;              /* how many shards the list is cut into */
+    std::vector<std::string> inputs;   /* videos, folders and @lists as given */
+    std::string outFolder;             /* results folder; empty: beside each video */
+    bool record = false;               /* write each video's recording too */
+    bool force = false;                /* redo videos whose results are complete */
+    int workers = 0;                   /* worker processes; 0: one per core the process may use */
+    int shard = 1;                     /* which shard, 1..shardCount */
+    int shardCount = 1;                /* how many shards the list is cut into */
     std::string memoryFile = "am.dat"; /* the memory every video starts from (Lanescope) */
 };
 

@@ -86,8 +86,8 @@ bool CollectVideos(const std::vector<std::string>& inputs, std::vector<std::stri
 {
     std::vector<std::string> named;
     for (const std::string& input : inputs) {
-        const bool added = input.size() > 1 && input[0] == '@' ? AddList(input.substr(1), named)
-                                                                : AddInput(input, named);
+        const bool added =
+            input.size() > 1 && input[0] == '@' ? AddList(input.substr(1), named) : AddInput(input, named);
         if (!added)
             return false;
     }
@@ -104,7 +104,8 @@ bool CollectVideos(const std::vector<std::string>& inputs, std::vector<std::stri
 std::vector<std::string> SelectShard(const std::vector<std::string>& videos, int shard, int count)
 {
     std::vector<std::string> selected;
-    for (std::size_t i = static_cast<std::size_t>(shard - 1); i < videos.size(); i += static_cast<std::size_t>(count))
+    for (std::size_t i = static_cast<std::size_t>(shard - 1); i < videos.size();
+         i += static_cast<std::size_t>(count))
         selected.push_back(videos[i]);
     return selected;
 }

@@ -34,8 +34,8 @@ struct CvBatchWorker
 /* Everything the pool keeps for a batch. */
 struct CvBatchPool
 {
-    std::string self;              /* this tool's executable */
-    int memoryFd = -1;             /* the memory file's bytes, read once; -1 for none */
+    std::string self;  /* this tool's executable */
+    int memoryFd = -1; /* the memory file's bytes, read once; -1 for none */
     std::vector<CvBatchWorker> running;
     CvBatchProgress progress;
     bool stopForwarded = false;
@@ -99,9 +99,10 @@ bool StartWorker(CvBatchPool& pool, const CvBatchOptions& options, CvBatchWorker
     report[1] = MoveHigh(report[1]);
     const std::string base = UnfinishedBase(video.finalBase);
     const std::string threads = options.workers > 1 ? "1" : "0";
-    const std::string memory = pool.memoryFd >= 0 ? "/proc/self/fd/" + std::to_string(CV_BATCH_MEMORY_FD) : "";
-    const char* argv[] = {pool.self.c_str(),   "--worker",      video.path.c_str(), base.c_str(),
-                          options.record ? "1" : "0", threads.c_str(), memory.c_str(),  nullptr};
+    const std::string memory =
+        pool.memoryFd >= 0 ? "/proc/self/fd/" + std::to_string(CV_BATCH_MEMORY_FD) : "";
+    const char* argv[] = {pool.self.c_str(),          "--worker",      video.path.c_str(), base.c_str(),
+                          options.record ? "1" : "0", threads.c_str(), memory.c_str(),     nullptr};
     worker.pid = fork();
     if (worker.pid == 0) {
         setpgid(0, 0);
@@ -139,7 +140,8 @@ void PassOnMessages(CvBatchPool& pool, const CvBatchWorker& worker, const std::s
     std::size_t begin = 0;
     while (begin < text.size()) {
         const std::size_t end = text.find('\n', begin);
-        const std::string line = text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        const std::string line =
+            text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
         if (!line.empty()) {
             ClearBatchProgress(pool.progress);
             std::fprintf(stderr, "%s: %s\n", video.c_str(), line.c_str());
@@ -190,7 +192,8 @@ void FinishWorker(const CvBatchProgram& program, const CvBatchOptions& options, 
     CvBatchVideo& video = videos[worker.video];
     char report[128] = {};
     unsigned long long frames = 0, items = 0;
-    if (read(worker.reportFd, report, sizeof report - 1) > 0 && std::sscanf(report, "%llu %llu", &frames, &items) == 2) {
+    if (read(worker.reportFd, report, sizeof report - 1) > 0 &&
+        std::sscanf(report, "%llu %llu", &frames, &items) == 2) {
         video.counts.frames = frames;
         video.counts.items = items;
     }
@@ -268,7 +271,8 @@ bool StartNext(const CvBatchProgram& program, const CvBatchOptions& options, CvB
 
 } // namespace
 
-bool RunBatchPool(const CvBatchProgram& program, const CvBatchOptions& options, std::vector<CvBatchVideo>& videos)
+bool RunBatchPool(const CvBatchProgram& program, const CvBatchOptions& options,
+                  std::vector<CvBatchVideo>& videos)
 {
     CvBatchPool pool;
     pool.self = SelfPath();

@@ -30,13 +30,14 @@ void DrawBatchProgress(CvBatchProgress& progress, bool now)
     char left[64] = "time left unknown";
     // The videos still to run take as long, on average, as those that ran.
     if (progress.ran > 0 && progress.toRun >= progress.ran) {
-        const double estimate = seconds / static_cast<double>(progress.ran) *
-                                static_cast<double>(progress.toRun - progress.ran);
-        std::snprintf(left, sizeof left, "about %.0f min %02.0f s left", static_cast<double>(static_cast<long>(estimate) / 60),
+        const double estimate =
+            seconds / static_cast<double>(progress.ran) * static_cast<double>(progress.toRun - progress.ran);
+        std::snprintf(left, sizeof left, "about %.0f min %02.0f s left",
+                      static_cast<double>(static_cast<long>(estimate) / 60),
                       static_cast<double>(static_cast<long>(estimate) % 60));
     }
-    std::fprintf(stderr, "\r%zu of %zu videos done, %.1f frames/s, %s   ", progress.done, progress.total, rate,
-                 left);
+    std::fprintf(stderr, "\r%zu of %zu videos done, %.1f frames/s, %s   ", progress.done, progress.total,
+                 rate, left);
     std::fflush(stderr);
     progress.shown = clock;
 }
@@ -65,7 +66,8 @@ void PrintBatchSummary(const CvBatchProgram& program, const CvBatchOptions& opti
     for (const CvBatchVideo& video : videos) {
         std::printf("%-40s %8llu %8llu %9.1f  %s\n", video.path.c_str(),
                     static_cast<unsigned long long>(video.counts.frames),
-                    static_cast<unsigned long long>(video.counts.items), video.seconds, video.outcome.c_str());
+                    static_cast<unsigned long long>(video.counts.items), video.seconds,
+                    video.outcome.c_str());
         frames += video.counts.frames;
         peakKiB = video.peakKiB > peakKiB ? video.peakKiB : peakKiB;
         done += video.outcome == "done";
@@ -75,7 +77,8 @@ void PrintBatchSummary(const CvBatchProgram& program, const CvBatchOptions& opti
     std::printf("%zu videos: %zu done, %zu skipped, %zu failed, %zu not finished; %llu frames in %.1f s "
                 "(%.1f frames/s) with %d worker%s, at most %.0f MiB per worker\n",
                 videos.size(), done, skipped, failed, videos.size() - done - skipped - failed,
-                static_cast<unsigned long long>(frames), seconds, seconds > 0 ? static_cast<double>(frames) / seconds : 0.0,
-                options.workers, options.workers == 1 ? "" : "s", static_cast<double>(peakKiB) / 1024.0);
+                static_cast<unsigned long long>(frames), seconds,
+                seconds > 0 ? static_cast<double>(frames) / seconds : 0.0, options.workers,
+                options.workers == 1 ? "" : "s", static_cast<double>(peakKiB) / 1024.0);
     std::fflush(stdout);
 }

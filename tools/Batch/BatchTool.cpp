@@ -38,8 +38,9 @@ bool NameResults(const CvBatchOptions& options, const std::vector<std::string>& 
         video.finalBase = ResultBase(path, options.outFolder);
         const auto owner = owners.emplace(video.finalBase, path);
         if (!owner.second) {
-            std::fprintf(stderr, "%s and %s would write the same results %s_*; give them different names or "
-                                 "output folders\n",
+            std::fprintf(stderr,
+                         "%s and %s would write the same results %s_*; give them different names or "
+                         "output folders\n",
                          owner.first->second.c_str(), path.c_str(), video.finalBase.c_str());
             return false;
         }

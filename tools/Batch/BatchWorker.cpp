@@ -51,9 +51,9 @@ int RunBatchWorker(const CvBatchProgram& program, int argc, char** argv)
     CvBatchCounts counts;
     const int status = program.runVideo(job, counts);
     char report[64];
-    const int length = std::snprintf(report, sizeof report, "%llu %llu\n",
-                                     static_cast<unsigned long long>(counts.frames),
-                                     static_cast<unsigned long long>(counts.items));
+    const int length =
+        std::snprintf(report, sizeof report, "%llu %llu\n", static_cast<unsigned long long>(counts.frames),
+                      static_cast<unsigned long long>(counts.items));
     if (write(CV_BATCH_REPORT_FD, report, static_cast<std::size_t>(length)) != length)
         return CV_BATCH_BAD_WORKER_ARGS;
     return status;

@@ -33,7 +33,7 @@ int RunLanescopeBatchVideo(const CvBatchJob& job, CvBatchCounts& counts)
 
 int main(int argc, char** argv)
 {
-    const CvBatchProgram program = {"LanescopeBatch", "Lanescope", "_tracks.txt", "tracks", true,
-                                    RunLanescopeBatchVideo};
+    const CvBatchProgram program = {"LanescopeBatch", "Lanescope", "_tracks.txt",
+                                    "tracks",         true,        RunLanescopeBatchVideo};
     return RunBatchTool(program, argc, argv);
 }

@@ -23,7 +23,7 @@ int RunQuadfinderBatchVideo(const CvBatchJob& job, CvBatchCounts& counts)
 
 int main(int argc, char** argv)
 {
-    const CvBatchProgram program = {"QuadfinderBatch", "Quadfinder", "_squares.csv", "squares", false,
-                                    RunQuadfinderBatchVideo};
+    const CvBatchProgram program = {"QuadfinderBatch", "Quadfinder", "_squares.csv",
+                                    "squares",         false,        RunQuadfinderBatchVideo};
     return RunBatchTool(program, argc, argv);
 }
