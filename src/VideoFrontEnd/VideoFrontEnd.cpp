@@ -186,7 +186,8 @@ bool StartVideoFrontEnd(CvVideoFrontEnd& fe, int argc, char** argv, const char* 
 bool StartWindowlessVideo(CvVideoFrontEnd& fe, const char* inputPath, const char* outputBase, bool record)
 {
     // The longest name a run makes from the base is its recording's, "_out.avi".
-    if (std::strlen(inputPath) >= sizeof fe.inputPath || std::strlen(outputBase) + 8 >= sizeof fe.outputPath) {
+    if (std::strlen(inputPath) >= sizeof fe.inputPath ||
+        std::strlen(outputBase) + 8 >= sizeof fe.outputPath) {
         std::fprintf(stderr, "%s: the name is too long for a run (at most %d characters)\n", inputPath,
                      CV_FE_TEXT_SIZE - 9);
         return false;
