@@ -93,7 +93,11 @@ bool StartWorker(CvBatchPool& pool, const CvBatchOptions& options, CvBatchWorker
 {
     int report[2];
     worker.errorFd = MoveHigh(memfd_create("batch-worker-stderr", MFD_CLOEXEC));
-    if (worker.errorFd < 0 || pipe2(report, O_CLOEXEC) != 0)
+    if (worker.errorFd >= 0 && pipe2(report, O_CLOEXEC) != 0) {
+        close(worker.errorFd);
+        worker.errorFd = -1;
+    }
+    if (worker.errorFd < 0)
         return false;
     report[0] = MoveHigh(report[0]);
     report[1] = MoveHigh(report[1]);
@@ -123,6 +127,10 @@ bool StartWorker(CvBatchPool& pool, const CvBatchOptions& options, CvBatchWorker
     close(report[1]);
     worker.reportFd = report[0];
     worker.start = BatchClock();
+    if (worker.pid < 0) {
+        close(worker.reportFd);
+        close(worker.errorFd);
+    }
     return worker.pid > 0;
 }
 
