@@ -4,7 +4,7 @@ set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
-for program in Lanescope Quadfinder TrafficVideoMaker LanescopeTeacher LanescopeEval; do
+for program in Lanescope Quadfinder LanescopeBatch QuadfinderBatch TrafficVideoMaker LanescopeTeacher LanescopeEval; do
     [ -x "$prefix/bin/$program" ] || { echo "not installed: bin/$program" >&2; exit 1; }
 done
 cd "$prefix"

@@ -82,6 +82,23 @@ static void ReportUnplayableFile(const char* path)
     std::fprintf(stderr, "%s exists but %s; nothing was played.\n", path, reason);
 }
 
+/* Opens the file at inputPath and learns the frame size and rate; false when it cannot be played. */
+static bool OpenFileCapture(CvVideoFrontEnd& fe)
+{
+    fe.capture = cvcompat::CreateFileCapture(fe.inputPath);
+    if (!fe.capture)
+        return false;
+    cvcompat::SetCaptureProperty(fe.capture, CV_CAP_PROP_POS_AVI_RATIO, 1.0);
+    cvcompat::SetCaptureProperty(fe.capture, CV_CAP_PROP_POS_AVI_RATIO, 0.0);
+    fe.frameWidth = static_cast<int>(cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_FRAME_WIDTH));
+    fe.frameHeight = static_cast<int>(cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_FRAME_HEIGHT));
+    fe.frameRate = cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_FPS);
+    // A file that opens without a frame size cannot be played: no image could be made for it.
+    if (fe.frameWidth <= 0 || fe.frameHeight <= 0)
+        cvcompat::ReleaseCapture(&fe.capture);
+    return fe.capture != nullptr;
+}
+
 static bool OpenFile(CvVideoFrontEnd& fe)
 {
     std::fputs("Processing avi file...\n", stdout);
@@ -92,17 +109,7 @@ static bool OpenFile(CvVideoFrontEnd& fe)
     const int length = std::snprintf(fe.inputPath, sizeof fe.inputPath, "%s.avi", fe.baseName);
     if (length > 0 && length < static_cast<int>(sizeof fe.inputPath)) {
         PreferTypedName(fe, baseLength);
-        fe.capture = cvcompat::CreateFileCapture(fe.inputPath);
-    }
-    if (fe.capture) {
-        cvcompat::SetCaptureProperty(fe.capture, CV_CAP_PROP_POS_AVI_RATIO, 1.0);
-        cvcompat::SetCaptureProperty(fe.capture, CV_CAP_PROP_POS_AVI_RATIO, 0.0);
-        fe.frameWidth = static_cast<int>(cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_FRAME_WIDTH));
-        fe.frameHeight = static_cast<int>(cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_FRAME_HEIGHT));
-        fe.frameRate = cvcompat::GetCaptureProperty(fe.capture, CV_CAP_PROP_FPS);
-        // A file that opens without a frame size cannot be played: no image could be made for it.
-        if (fe.frameWidth <= 0 || fe.frameHeight <= 0)
-            cvcompat::ReleaseCapture(&fe.capture);
+        OpenFileCapture(fe);
     }
     if (!fe.capture) {
         std::printf("Can't find file %s.avi\n", fe.baseName);
@@ -176,9 +183,36 @@ bool StartVideoFrontEnd(CvVideoFrontEnd& fe, int argc, char** argv, const char* 
     return true;
 }
 
-void CreateResultWindow()
+bool StartWindowlessVideo(CvVideoFrontEnd& fe, const char* inputPath, const char* outputBase, bool record)
 {
-    cvNamedWindow(CV_FE_WINDOW_NAME, 0);
+    // The longest name a run makes from the base is its recording's, "_out.avi".
+    if (std::strlen(inputPath) >= sizeof fe.inputPath ||
+        std::strlen(outputBase) + 8 >= sizeof fe.outputPath) {
+        std::fprintf(stderr, "%s: the name is too long for a run (at most %d characters)\n", inputPath,
+                     CV_FE_TEXT_SIZE - 9);
+        return false;
+    }
+    std::snprintf(fe.inputPath, sizeof fe.inputPath, "%s", inputPath);
+    std::snprintf(fe.baseName, sizeof fe.baseName, "%s", outputBase);
+    std::snprintf(fe.outputPath, sizeof fe.outputPath, "%s_out.avi", outputBase);
+    fe.windowless = true;
+    // The data files are always written; the recording only when asked for.
+    fe.writeResult = record;
+    QuietKnownCodecRefusal(fe);
+    if (!OpenFileCapture(fe)) {
+        ReportUnplayableFile(fe.inputPath);
+        return false;
+    }
+    CreateFrontEndImages(fe);
+    OpenResultWriter(fe);
+    fe.writeResult = true;
+    return true;
+}
+
+void CreateResultWindow(const CvVideoFrontEnd& fe)
+{
+    if (!fe.windowless)
+        cvNamedWindow(CV_FE_WINDOW_NAME, 0);
 }
 
 IplImage* GrabFrame(CvVideoFrontEnd& fe)
@@ -214,13 +248,14 @@ void RecordDisplayImage(CvVideoFrontEnd& fe)
 
 void ShowAndRecord(CvVideoFrontEnd& fe)
 {
-    cvShowImage(CV_FE_WINDOW_NAME, fe.displayImage.GetImage());
+    if (!fe.windowless)
+        cvShowImage(CV_FE_WINDOW_NAME, fe.displayImage.GetImage());
     RecordDisplayImage(fe);
 }
 
-int PollKey()
+int PollKey(const CvVideoFrontEnd& fe)
 {
-    return cvWaitKey(10);
+    return fe.windowless ? -1 : cvWaitKey(10);
 }
 
 /* Says on standard error what became of a recording that is not in place under its name. */

@@ -7,6 +7,8 @@
 // StartVideoFrontEnd (or its five steps), its own set-up, CreateResultWindow, then per frame GrabFrame,
 // CopyFrameToDisplay, its own analysis and drawing, ShowAndRecord and PollKey, and at the end
 // ReleaseVideoFrontEnd. The display image holder is freed when the record itself goes out of scope.
+// Without a window (no display, or a batch's run of one video) there is nothing to show and no key to wait
+// for: the window, the showing and the key's wait are skipped, and the run goes at the speed of its work.
 
 #include "CvImageHolder.h"
 #include "VideoCapture.h"
@@ -29,7 +31,8 @@ struct CvVideoFrontEnd
     char inputPath[CV_FE_TEXT_SIZE];  /* baseName + ".avi", or that path as typed when only it exists */
     char outputPath[CV_FE_TEXT_SIZE]; /* baseName + "_out.avi" */
     bool defaultUsed;                 /* the help text was printed and the default video is played */
-    bool writeResult;                 /* joinedArgs contains "/r": record the display image */
+    bool writeResult;                 /* joinedArgs contains "/r": record the display image (when a writer is
+                                         open) and write the data files */
     bool cameraSource;                /* the source is a capture device, not a file */
     int deviceNumber;                 /* the capture device's number, 0..9 */
     cvcompat::Capture* capture;       /* the open source */
@@ -70,8 +73,15 @@ void OpenResultWriter(CvVideoFrontEnd& frontEnd);
    early end. */
 bool StartVideoFrontEnd(CvVideoFrontEnd& frontEnd, int argc, char** argv, const char* helpText);
 
-/* Creates the resizable window "Result". */
-void CreateResultWindow();
+/* Opens the file inputPath for a run without a window whose data files and, with record, recording take
+   the names outputBase + "_tracks.txt" and the like, as a run of "inputPath /r" names them after its base
+   name. False when the file cannot be opened (a line on standard error when it exists) or a name does not
+   fit the front-end's buffers. */
+bool StartWindowlessVideo(CvVideoFrontEnd& frontEnd, const char* inputPath, const char* outputBase,
+                          bool record);
+
+/* Creates the resizable window "Result"; nothing for a run without a window. */
+void CreateResultWindow(const CvVideoFrontEnd& frontEnd);
 
 /* Grabs the next frame and turns it upside down in place; null at the end of the video. */
 IplImage* GrabFrame(CvVideoFrontEnd& frontEnd);
@@ -86,11 +96,12 @@ double GetFramePosition(const CvVideoFrontEnd& frontEnd);
 /* Appends the display image to the output video when recording. */
 void RecordDisplayImage(CvVideoFrontEnd& frontEnd);
 
-/* Shows the display image in "Result", then records it. */
+/* Shows the display image in "Result" (not without a window), then records it. */
 void ShowAndRecord(CvVideoFrontEnd& frontEnd);
 
-/* Polls the keyboard for at most 10 ms; the key code, or -1 for none. */
-int PollKey();
+/* Polls the keyboard for at most 10 ms; the key code, or -1 for none. Without a window no key can come:
+   -1 at once. */
+int PollKey(const CvVideoFrontEnd& frontEnd);
 
 /* Releases the writer, the capture and the grey image, in this order; safe to call twice. A recording that
    does not hold every frame written, or could not be put in place under its name, is named on standard

@@ -42,11 +42,13 @@ finish() {
     echo "all expectations met"
 }
 
-# program NAME: the path of Lanescope or Quadfinder.
+# program NAME: the path of Lanescope, Quadfinder or their batch tools.
 program() {
     case "$1" in
     Lanescope) echo "$LANESCOPE" ;;
     Quadfinder) echo "$QUADFINDER" ;;
+    LanescopeBatch) echo "${LANESCOPE_BATCH:?}" ;;
+    QuadfinderBatch) echo "${QUADFINDER_BATCH:?}" ;;
     *) echo "unknown program $1" >&2; exit 2 ;;
     esac
 }
