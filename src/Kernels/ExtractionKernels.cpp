@@ -136,6 +136,14 @@ __attribute__((target("avx2"))) int ContrastBlocksAvx2(const int32_t* a, const i
     return i;
 }
 
+/* The first lanes of 16 set, as many as count says (all of them from 16 on, none below 1). */
+inline __mmask16 FirstLanes(int count)
+{
+    return count >= 16  ? __mmask16{0xFFFF}
+           : count <= 0 ? __mmask16{0}
+                        : static_cast<__mmask16>((1u << count) - 1);
+}
+
 /* The contrasts of 16 pairs of sums, the arithmetic of ContrastBlocksSse2, as 32-bit lanes holding the int16
    values. */
 LANESCOPE_AVX512 inline __m512i Contrasts16(__m512i va, __m512i vb)
@@ -170,7 +178,7 @@ LANESCOPE_AVX512 inline __m512i Contrasts16(__m512i va, __m512i vb)
 LANESCOPE_AVX512 void ContrastRowAvx512(const int32_t* a, const int32_t* b, int n, int16_t* out)
 {
     for (int i = 0; i < n; i += 16) {
-        const __mmask16 lanes = n - i >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << (n - i)) - 1);
+        const __mmask16 lanes = FirstLanes(n - i);
         const __m512i v =
             Contrasts16(_mm512_maskz_loadu_epi32(lanes, a + i), _mm512_maskz_loadu_epi32(lanes, b + i));
         _mm256_mask_storeu_epi16(out + i, lanes, _mm512_cvtepi32_epi16(v));
@@ -179,7 +187,7 @@ LANESCOPE_AVX512 void ContrastRowAvx512(const int32_t* a, const int32_t* b, int 
 
 /* The contrasts on the bands' stride in vectors of 16, each packed as it is formed: the lanes of the
    dropped place after each row are squeezed out of the vector before it is stored. */
-LANESCOPE_AVX512 void ContrastGridAvx512(const int32_t* sums, int cols, int rows, int16_t* out)
+LANESCOPE_AVX512 void ContrastGridStrideAvx512(const int32_t* sums, int cols, int rows, int16_t* out)
 {
     const int cells = cols + 1;
     // The last contrast compares the sum before the last band's last cell with that cell.
@@ -192,18 +200,55 @@ LANESCOPE_AVX512 void ContrastGridAvx512(const int32_t* sums, int cols, int rows
     int column = 0;
     int16_t* to = out;
     for (int i = 0; i < n; i += 16) {
-        const __mmask16 lanes = n - i >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << (n - i)) - 1);
+        const __mmask16 lanes = FirstLanes(n - i);
         const __m512i v = Contrasts16(_mm512_maskz_loadu_epi32(lanes, sums + i),
                                       _mm512_maskz_loadu_epi32(lanes, sums + cells + 1 + i));
         const __mmask16 kept = static_cast<__mmask16>(lanes & ~(dropped >> column));
         const int count = __builtin_popcount(kept);
-        _mm256_mask_storeu_epi16(to, static_cast<__mmask16>((1u << count) - 1),
+        _mm256_mask_storeu_epi16(to, FirstLanes(count),
                                  _mm512_cvtepi32_epi16(_mm512_maskz_compress_epi32(kept, v)));
         to += count;
         column += advance;
         if (column >= cells)
             column -= cells;
     }
+}
+
+/* sums[from + place[l]] in lane l, for places within 32 of from; sums beyond the count of them read as 0. */
+LANESCOPE_AVX512 inline __m512i SumsAt(const int32_t* sums, int count, int from, __m512i place)
+{
+    const __m512i low = _mm512_maskz_loadu_epi32(FirstLanes(count - from), sums + from);
+    const __m512i high = _mm512_maskz_loadu_epi32(FirstLanes(count - from - 16), sums + from + 16);
+    return _mm512_permutex2var_epi32(low, place, high);
+}
+
+/* A grid whose rows are a power of two of at most 16 values long: each vector takes whole rows, 16 / cols of
+   them, gathered from the bands by a permutation, so that no lane is divided in vain. */
+LANESCOPE_AVX512 void ContrastGridRowsAvx512(const int32_t* sums, int cols, int rows, int16_t* out)
+{
+    const int cells = cols + 1;
+    const int count = (rows + 1) * cells;
+    const int perVector = 16 / cols;
+    // Lane l holds row l / cols, column l % cols: place l + l / cols of the bands' stride.
+    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i place =
+        _mm512_add_epi32(lane, _mm512_srli_epi32(lane, __builtin_ctz(static_cast<unsigned>(cols))));
+    for (int j = 0; j < rows; j += perVector) {
+        const int from = j * cells;
+        const __m512i v =
+            Contrasts16(SumsAt(sums, count, from, place), SumsAt(sums, count, from + cells + 1, place));
+        const int values = (rows - j < perVector ? rows - j : perVector) * cols;
+        _mm256_mask_storeu_epi16(out + j * cols, FirstLanes(values), _mm512_cvtepi32_epi16(v));
+    }
+}
+
+/* Rows of a power of two values long by whole rows, others on the bands' stride. */
+LANESCOPE_AVX512 void ContrastGridAvx512(const int32_t* sums, int cols, int rows, int16_t* out)
+{
+    if ((cols & (cols - 1)) == 0 && cols <= 16)
+        ContrastGridRowsAvx512(sums, cols, rows, out);
+    else
+        ContrastGridStrideAvx512(sums, cols, rows, out);
 }
 
 /* Vectors of 4, then one pair at a time. */

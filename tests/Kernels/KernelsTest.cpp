@@ -105,7 +105,8 @@ TEST(Kernels, ContrastGridFormsEqualThePlainGridAndWriteNothingElse)
 {
     // The grids of every search's extraction and the largest small grid; sums of every sign and small ones.
     cv::RNG rng(7);
-    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {7, 2}, {8, 8}, {16, 16}, {31, 3}, {31, 31}}) {
+    for (auto [cols, rows] :
+         {std::pair{1, 1}, {3, 3}, {4, 4}, {4, 7}, {7, 2}, {8, 8}, {16, 16}, {31, 3}, {31, 31}}) {
         for (int range : {3, -1}) {
             std::vector<int32_t> sums(static_cast<size_t>(ContrastGridSums(cols, rows)), 0);
             for (size_t k = 0; k < static_cast<size_t>((rows + 1) * (cols + 1)); k++)
