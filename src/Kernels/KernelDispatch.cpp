@@ -83,3 +83,17 @@ KernelLevel ActiveKernelLevel()
     static const KernelLevel level = ChooseKernelLevel();
     return level;
 }
+
+const char* KernelLevelName(KernelLevel level)
+{
+    switch (level) {
+    case KernelLevel::Sse2:
+        return "SSE2";
+    case KernelLevel::Avx2:
+        return "AVX2";
+    case KernelLevel::Avx512:
+        return "AVX-512";
+    default:
+        return "plain";
+    }
+}

@@ -43,6 +43,9 @@ bool KernelLevelRuns(KernelLevel level);
    when LANESCOPE_NO_SSE2 is (each to anything). Chosen once, on first use. */
 KernelLevel ActiveKernelLevel();
 
+/* The name of level, as benchmarks print it: "plain", "SSE2", "AVX2" or "AVX-512". */
+const char* KernelLevelName(KernelLevel level);
+
 /* Calls through the form of a kernel that the process runs, At being the kernel's accessor: its first call
    asks At for the form of ActiveKernelLevel() and keeps it, later calls cost a load and a jump. Any thread
    may make the first call; two at once keep the same form. */
