@@ -121,23 +121,39 @@ void BM_GreyPipeline(benchmark::State& state)
 }
 BENCHMARK(BM_GreyPipeline)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
+/* The frame loop's state after teaching: the decoded frames, the taught memory and the loop's images. */
+struct TaughtLoop
+{
+    std::vector<cv::Mat> frames = DecodeAll();
+    CvAssociativeMemory memory;
+    cv::Mat display, grey;
+    IplImage displayIpl, greyIpl;
+    TaughtLoop()
+        : display(frames[0].size(), CV_8UC3), grey(frames[0].size(), CV_8UC1), displayIpl(cvIplImage(display)),
+          greyIpl(cvIplImage(grey))
+    {
+        memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
+        Teach(memory, frames);
+        InitLanescopeState(lanescopeState);
+    }
+    /* The frame's whole work on frame. */
+    void Process(IplImage* frame)
+    {
+        ProcessFrame(memory, 1, frame, &displayIpl, &greyIpl);
+        benchmark::DoNotOptimize(display.data);
+    }
+};
+
 void BM_FrameWork(benchmark::State& state)
 {
-    const std::vector<cv::Mat> frames = DecodeAll();
-    CvAssociativeMemory memory;
-    memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
-    Teach(memory, frames);
-    InitLanescopeState(lanescopeState);
-    cv::Mat display(frames[0].size(), CV_8UC3), grey(frames[0].size(), CV_8UC1);
-    IplImage displayIpl = cvIplImage(display), greyIpl = cvIplImage(grey);
+    TaughtLoop loop;
     size_t k = 0;
     for (auto _ : state) {
-        IplImage frameIpl = cvIplImage(frames[k]);
-        ProcessFrame(memory, 1, &frameIpl, &displayIpl, &greyIpl);
-        benchmark::DoNotOptimize(display.data);
-        k = (k + 1) % frames.size();
+        IplImage frameIpl = cvIplImage(loop.frames[k]);
+        loop.Process(&frameIpl);
+        k = (k + 1) % loop.frames.size();
     }
-    state.counters["bases"] = memory.context.baseCount;
+    state.counters["bases"] = loop.memory.context.baseCount;
 }
 BENCHMARK(BM_FrameWork)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
@@ -151,13 +167,7 @@ double Now()
    timed as the time that passes: their mean times in milliseconds and the work's time per decoding. */
 void BM_FrameWorkPerDecode(benchmark::State& state)
 {
-    const std::vector<cv::Mat> frames = DecodeAll();
-    CvAssociativeMemory memory;
-    memory.Create(CV_LS_SELECTION_WIDTH, CV_LS_SELECTION_HEIGHT, 0);
-    Teach(memory, frames);
-    InitLanescopeState(lanescopeState);
-    cv::Mat display(frames[0].size(), CV_8UC3), grey(frames[0].size(), CV_8UC1);
-    IplImage displayIpl = cvIplImage(display), greyIpl = cvIplImage(grey);
+    TaughtLoop loop;
     cvcompat::Capture* capture = cvcompat::CreateFileCapture(Video().path.c_str());
     double decodeSeconds = 0.0, workSeconds = 0.0;
     int64_t frameCount = 0;
@@ -173,8 +183,7 @@ void BM_FrameWorkPerDecode(benchmark::State& state)
         }
         cvFlip(frame, NULL, 0);
         const double t1 = Now();
-        ProcessFrame(memory, 1, frame, &displayIpl, &greyIpl);
-        benchmark::DoNotOptimize(display.data);
+        loop.Process(frame);
         workSeconds += Now() - t1;
         decodeSeconds += t1 - t0;
         frameCount++;
