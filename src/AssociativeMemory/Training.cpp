@@ -21,9 +21,8 @@ inline void CountHit(CvAMBase* base)
 }
 
 /* The choice among base's children for area, sized for base's level: the one made ahead for the scan in
-   progress, or one made now. The free slot it found is kept for base's next child, and *score, when
-   wanted, takes the choice's match score. */
-ChildChoice ChooseAt(CvAMBase& base, const CvMat* integral, CvRect area, int* score)
+   progress, or one made now. The free slot it found is kept for base's next child. */
+ChildChoice ChooseAt(CvAMBase& base, const CvMat* integral, CvRect area)
 {
     CvAMContext& c = *base.context;
     ChildChoice choice;
@@ -35,9 +34,14 @@ ChildChoice ChooseAt(CvAMBase& base, const CvMat* integral, CvRect area, int* sc
     }
     if (choice.freeSlot)
         base.freeSlot = choice.freeSlot;
+    return choice;
+}
+
+/* *score, when wanted, takes the match score of choice, when it has a child. */
+void ScoreChoice(const ChildChoice& choice, int* score)
+{
     if (choice.child && score)
         *score = MatchScore(choice.distance, choice.child->threshold);
-    return choice;
 }
 
 /* The checks shared by Write and Read; reports the first failure under func and returns false. */
@@ -167,9 +171,11 @@ void CvAMBase::Learn(const CvMat* integral, int x0, int y0, CvRect* area, const 
 
 bool CvAMBase::MatchChildren(const CvMat* integral, CvRect* area, CvAMBase** best, int* score)
 {
-    auto choose = [&](CvRect at) { return ChooseAt(*this, integral, at, score); };
+    auto choose = [&](CvRect at) { return ChooseAt(*this, integral, at); };
     bool matches = false;
-    *best = SearchLevel(context->scanRects[level], area, choose, &matches).child;
+    const ChildChoice choice = SearchLevel(context->scanRects[level], area, choose, &matches);
+    ScoreChoice(choice, score);
+    *best = choice.child;
     return matches;
 }
 
@@ -185,13 +191,22 @@ void CvAMBase::Find(const CvMat* integral, CvRect* area, int** dataOut, uint64_t
             *hitsOut = node->hits;
     };
     report(this);
+    // The score is that of the last choice that found a child; the descent changes no threshold, so it is
+    // formed once, after it.
+    ChildChoice last = {NULL, 0, 0, NULL};
     const bool matched = Descend(
         this, context->scanRects, area, countAll,
-        [&](CvAMBase& node, CvRect at) { return ChooseAt(node, integral, at, score); },
+        [&](CvAMBase& node, CvRect at) {
+            const ChildChoice choice = ChooseAt(node, integral, at);
+            if (choice.child)
+                last = choice;
+            return choice;
+        },
         [&](CvAMBase* child) {
             CountHit(child);
             report(child);
         });
+    ScoreChoice(last, score);
     if (!matched)
         context->matched = 0;
 }

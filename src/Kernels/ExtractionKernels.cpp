@@ -1,8 +1,5 @@
 #include "ExtractionKernels.h"
-
-#if LANESCOPE_X86_KERNELS
-#include <immintrin.h>
-#endif
+#include "VectorIntrinsics.h"
 
 int16_t Contrast(int32_t a, int32_t b)
 {
@@ -139,6 +136,121 @@ __attribute__((target("avx2"))) int ContrastBlocksAvx2(const int32_t* a, const i
     return i;
 }
 
+/* The first lanes of 16 set, as many as count says (all of them from 16 on, none below 1). */
+inline __mmask16 FirstLanes(int count)
+{
+    return count >= 16  ? __mmask16{0xFFFF}
+           : count <= 0 ? __mmask16{0}
+                        : static_cast<__mmask16>((1u << count) - 1);
+}
+
+/* The contrasts of 16 pairs of sums, the arithmetic of ContrastBlocksSse2, as 32-bit lanes holding the int16
+   values. */
+LANESCOPE_AVX512 inline __m512i Contrasts16(__m512i va, __m512i vb)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i hi = _mm512_max_epi32(va, vb);
+    const __m512i lo = _mm512_min_epi32(va, vb);
+    if (_mm512_cmplt_epi32_mask(lo, zero)) {
+        alignas(64) int32_t a[16], b[16];
+        int16_t v[16];
+        _mm512_store_si512(a, va);
+        _mm512_store_si512(b, vb);
+        ContrastRowPlain(a, b, 16, v);
+        return _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v)));
+    }
+    const __mmask16 notGreater = static_cast<__mmask16>(~_mm512_cmpgt_epi32_mask(va, vb));
+    const __mmask16 filled = _mm512_cmpneq_epi32_mask(hi, zero);
+    const __m512i divisor = _mm512_mask_mov_epi32(_mm512_set1_epi32(1), filled, hi);
+    const __m512d scale = _mm512_set1_pd(32767.0);
+    const __m512d q0 = _mm512_div_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(lo)), scale),
+                                     _mm512_cvtepi32_pd(_mm512_castsi512_si256(divisor)));
+    const __m512d q1 =
+        _mm512_div_pd(_mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(lo, 1)), scale),
+                      _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(divisor, 1)));
+    const __m512i q =
+        _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvttpd_epi32(q0)), _mm512_cvttpd_epi32(q1), 1);
+    const __m512i v = _mm512_sub_epi32(_mm512_set1_epi32(32767), q);
+    return _mm512_maskz_mov_epi32(filled, _mm512_mask_sub_epi32(v, notGreater, zero, v));
+}
+
+/* Vectors of 16, the last one filled in part. */
+LANESCOPE_AVX512 void ContrastRowAvx512(const int32_t* a, const int32_t* b, int n, int16_t* out)
+{
+    for (int i = 0; i < n; i += 16) {
+        const __mmask16 lanes = FirstLanes(n - i);
+        const __m512i v =
+            Contrasts16(_mm512_maskz_loadu_epi32(lanes, a + i), _mm512_maskz_loadu_epi32(lanes, b + i));
+        _mm256_mask_storeu_epi16(out + i, lanes, _mm512_cvtepi32_epi16(v));
+    }
+}
+
+/* The contrasts on the bands' stride in vectors of 16, each packed as it is formed: the lanes of the
+   dropped place after each row are squeezed out of the vector before it is stored. */
+LANESCOPE_AVX512 void ContrastGridStrideAvx512(const int32_t* sums, int cols, int rows, int16_t* out)
+{
+    const int cells = cols + 1;
+    // The last contrast compares the sum before the last band's last cell with that cell.
+    const int n = rows * cells - 1;
+    // Bit e is set where the place e columns on from a row's start is dropped, far enough for any vector.
+    uint64_t dropped = 0;
+    for (int e = cols; e < 16 + cells; e += cells)
+        dropped |= uint64_t{1} << e;
+    const int advance = 16 % cells;
+    int column = 0;
+    int16_t* to = out;
+    for (int i = 0; i < n; i += 16) {
+        const __mmask16 lanes = FirstLanes(n - i);
+        const __m512i v = Contrasts16(_mm512_maskz_loadu_epi32(lanes, sums + i),
+                                      _mm512_maskz_loadu_epi32(lanes, sums + cells + 1 + i));
+        const __mmask16 kept = static_cast<__mmask16>(lanes & ~(dropped >> column));
+        const int count = __builtin_popcount(kept);
+        _mm256_mask_storeu_epi16(to, FirstLanes(count),
+                                 _mm512_cvtepi32_epi16(_mm512_maskz_compress_epi32(kept, v)));
+        to += count;
+        column += advance;
+        if (column >= cells)
+            column -= cells;
+    }
+}
+
+/* sums[from + place[l]] in lane l, for places within 32 of from; sums beyond the count of them read as 0. */
+LANESCOPE_AVX512 inline __m512i SumsAt(const int32_t* sums, int count, int from, __m512i place)
+{
+    const __m512i low = _mm512_maskz_loadu_epi32(FirstLanes(count - from), sums + from);
+    const __m512i high = _mm512_maskz_loadu_epi32(FirstLanes(count - from - 16), sums + from + 16);
+    return _mm512_permutex2var_epi32(low, place, high);
+}
+
+/* A grid whose rows are a power of two of at most 16 values long: each vector takes whole rows, 16 / cols of
+   them, gathered from the bands by a permutation, so that no lane is divided in vain. */
+LANESCOPE_AVX512 void ContrastGridRowsAvx512(const int32_t* sums, int cols, int rows, int16_t* out)
+{
+    const int cells = cols + 1;
+    const int count = (rows + 1) * cells;
+    const int perVector = 16 / cols;
+    // Lane l holds row l / cols, column l % cols: place l + l / cols of the bands' stride.
+    const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i place =
+        _mm512_add_epi32(lane, _mm512_srli_epi32(lane, __builtin_ctz(static_cast<unsigned>(cols))));
+    for (int j = 0; j < rows; j += perVector) {
+        const int from = j * cells;
+        const __m512i v =
+            Contrasts16(SumsAt(sums, count, from, place), SumsAt(sums, count, from + cells + 1, place));
+        const int values = (rows - j < perVector ? rows - j : perVector) * cols;
+        _mm256_mask_storeu_epi16(out + j * cols, FirstLanes(values), _mm512_cvtepi32_epi16(v));
+    }
+}
+
+/* Rows of a power of two values long by whole rows, others on the bands' stride. */
+LANESCOPE_AVX512 void ContrastGridAvx512(const int32_t* sums, int cols, int rows, int16_t* out)
+{
+    if ((cols & (cols - 1)) == 0 && cols <= 16)
+        ContrastGridRowsAvx512(sums, cols, rows, out);
+    else
+        ContrastGridStrideAvx512(sums, cols, rows, out);
+}
+
 /* Vectors of 4, then one pair at a time. */
 void ContrastRowSse2(const int32_t* a, const int32_t* b, int n, int16_t* out)
 {
@@ -177,6 +289,8 @@ inline void CopyRowsSse2(const int16_t* in, int stride, int cols, int rows, int1
 ContrastRowForm* ContrastRowAt([[maybe_unused]] KernelLevel level)
 {
 #if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Avx512)
+        return ContrastRowAvx512;
     if (level >= KernelLevel::Avx2)
         return ContrastRowAvx2;
     if (level >= KernelLevel::Sse2)
@@ -193,6 +307,8 @@ void ContrastRow(const int32_t* a, const int32_t* b, int n, int16_t* out)
 ContrastGridForm* ContrastGridAt([[maybe_unused]] KernelLevel level)
 {
 #if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Avx512)
+        return ContrastGridAvx512;
     if (level >= KernelLevel::Avx2)
         return ContrastGridWith<ContrastRowAvx2, CopyRowsSse2>;
     if (level >= KernelLevel::Sse2)

@@ -1,10 +1,8 @@
 #include "MatrixDistances.h"
+#include "VectorIntrinsics.h"
 
 #include <cstdlib>
-
-#if LANESCOPE_X86_KERNELS
-#include <immintrin.h>
-#endif
+#include <cstring>
 
 int LargestMatrixGridValues()
 {
@@ -185,6 +183,174 @@ __attribute__((target("avx2"))) int FirstNearestAvx2(const uint32_t* d, int grou
     return -1;
 }
 
+/* Adds the distances of 32 children's values f to the window values p, widened to 32 bits: lanes 0-3 of each
+   quarter of the 32 into low, lanes 4-7 into high. */
+LANESCOPE_AVX512 inline void AddDistances32(__m512i f, __m512i p, __m512i* low, __m512i* high)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i diff = _mm512_sub_epi16(_mm512_max_epi16(f, p), _mm512_min_epi16(f, p));
+    *low = _mm512_add_epi32(*low, _mm512_unpacklo_epi16(diff, zero));
+    *high = _mm512_add_epi32(*high, _mm512_unpackhi_epi16(diff, zero));
+}
+
+/* The sums of AddDistances32 in the order of the 32 lanes: lanes 0-15 into first, 16-31 into second. */
+LANESCOPE_AVX512 inline void OrderDistances32(__m512i low, __m512i high, __m512i* first, __m512i* second)
+{
+    *first = _mm512_permutex2var_epi64(low, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), high);
+    *second = _mm512_permutex2var_epi64(low, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), high);
+}
+
+/* The two int16 values at p, as one 32-bit value. */
+inline uint32_t TwoValues(const int16_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+/* Groups g to g + 3, which lie side by side for every feature, in one window. */
+LANESCOPE_AVX512 void GroupQuadDistancesAvx512(const FeatureMatrix& matrix, const int16_t* window, int g,
+                                               uint32_t* out)
+{
+    const size_t step = static_cast<size_t>(matrix.groups) * 8;
+    const int16_t* values = matrix.values.data() + g * 8;
+    __m512i low = _mm512_setzero_si512(), high = low;
+#pragma GCC unroll 4
+    for (const int place : matrix.places) {
+        AddDistances32(_mm512_loadu_si512(values), _mm512_set1_epi16(window[place]), &low, &high);
+        values += step;
+    }
+    __m512i first, second;
+    OrderDistances32(low, high, &first, &second);
+    _mm512_storeu_si512(out, first);
+    _mm512_storeu_si512(out + 16, second);
+}
+
+/* Groups g and g + 1 in two neighbouring windows at once: lanes 0-15 for window a, 16-31 for the window a
+   column to its right. */
+LANESCOPE_AVX512 void GroupPairInTwoWindowsAvx512(const FeatureMatrix& matrix, const int16_t* a, int g,
+                                                  uint32_t* outA, uint32_t* outB)
+{
+    const size_t step = static_cast<size_t>(matrix.groups) * 8;
+    const int16_t* values = matrix.values.data() + g * 8;
+    // Byte pairs 0 and 1 of each 32-bit value: the value of window a in the lower half, of the other above.
+    const __m512i spread = _mm512_set_epi32(
+        0x03020302, 0x03020302, 0x03020302, 0x03020302, 0x03020302, 0x03020302, 0x03020302, 0x03020302,
+        0x01000100, 0x01000100, 0x01000100, 0x01000100, 0x01000100, 0x01000100, 0x01000100, 0x01000100);
+    __m512i low = _mm512_setzero_si512(), high = low;
+#pragma GCC unroll 4
+    for (const int place : matrix.places) {
+        const __m512i p =
+            _mm512_shuffle_epi8(_mm512_set1_epi32(static_cast<int>(TwoValues(a + place))), spread);
+        AddDistances32(_mm512_broadcast_i64x4(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(values))),
+                       p, &low, &high);
+        values += step;
+    }
+    __m512i first, second;
+    OrderDistances32(low, high, &first, &second);
+    _mm512_storeu_si512(outA, first);
+    _mm512_storeu_si512(outB, second);
+}
+
+/* Group g in all four windows at once, a quarter of each vector per window. */
+LANESCOPE_AVX512 void GroupInFourWindowsAvx512(const FeatureMatrix& matrix, const int16_t* extraction,
+                                               int cols, int g, uint32_t* d)
+{
+    const size_t step = static_cast<size_t>(matrix.groups) * 8;
+    const int16_t* values = matrix.values.data() + g * 8;
+    const int stride = cols + 1;
+    // Windows 0 and 1 side by side in one row, 2 and 3 in the next: quarter k takes the k-th value.
+    const __m512i spread = _mm512_set_epi32(
+        0x07060706, 0x07060706, 0x07060706, 0x07060706, 0x05040504, 0x05040504, 0x05040504, 0x05040504,
+        0x03020302, 0x03020302, 0x03020302, 0x03020302, 0x01000100, 0x01000100, 0x01000100, 0x01000100);
+    __m512i low = _mm512_setzero_si512(), high = low;
+#pragma GCC unroll 4
+    for (const int place : matrix.places) {
+        const uint64_t four = TwoValues(extraction + place) |
+                              static_cast<uint64_t>(TwoValues(extraction + place + stride)) << 32;
+        const __m512i p = _mm512_shuffle_epi8(_mm512_set1_epi64(static_cast<long long>(four)), spread);
+        AddDistances32(_mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values))), p,
+                       &low, &high);
+        values += step;
+    }
+    __m512i first, second;
+    OrderDistances32(low, high, &first, &second);
+    const int groups = matrix.groups;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(GroupOut(d, groups, 0, g)), _mm512_castsi512_si256(first));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(GroupOut(d, groups, 1, g)),
+                        _mm512_extracti64x4_epi64(first, 1));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(GroupOut(d, groups, 2, g)),
+                        _mm512_castsi512_si256(second));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(GroupOut(d, groups, 3, g)),
+                        _mm512_extracti64x4_epi64(second, 1));
+}
+
+/* Four groups at a time; then a pair of groups in two windows at a time, and a last odd group in all four
+   windows at once. */
+LANESCOPE_AVX512 void MatrixDistancesAvx512(const FeatureMatrix& matrix, const int16_t* extraction, int cols,
+                                            uint32_t* d)
+{
+    const int groups = matrix.groups;
+    int g = 0;
+    for (int k = 0; k < 4; k++)
+        for (g = 0; g + 4 <= groups; g += 4)
+            GroupQuadDistancesAvx512(matrix, Window(extraction, cols, k), g, GroupOut(d, groups, k, g));
+    if (g + 2 <= groups) {
+        for (int k = 0; k < 4; k += 2)
+            GroupPairInTwoWindowsAvx512(matrix, Window(extraction, cols, k), g, GroupOut(d, groups, k, g),
+                                        GroupOut(d, groups, k + 1, g));
+        g += 2;
+    }
+    if (g < groups)
+        GroupInFourWindowsAvx512(matrix, extraction, cols, g, d);
+}
+
+/* The least distance of all first, 8 children at a time; then the first child and window that give it, from
+   a mask of the children at that distance. Vectors of 8 read the distances a group at a time, as
+   MatrixDistances wrote them, so that each comes straight from the store that wrote it. */
+LANESCOPE_AVX512 int FirstNearestAvx512(const uint32_t* d, int groups, int count, uint32_t* distance,
+                                        int* shift)
+{
+    const int plane = groups * 8;
+    auto lanesOf = [count](int g) {
+        return count - 8 * g >= 8 ? __mmask8{0xFF} : static_cast<__mmask8>((1u << (count - 8 * g)) - 1);
+    };
+    // Lanes past the last child take no part.
+    __m256i least = _mm256_set1_epi32(-1);
+    for (int g = 0; g < groups; g++) {
+        const uint32_t* at = d + g * 8;
+        const __m256i m = _mm256_min_epu32(
+            _mm256_min_epu32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + plane))),
+            _mm256_min_epu32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 2 * plane)),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 3 * plane))));
+        least = _mm256_mask_min_epu32(least, lanesOf(g), least, m);
+    }
+    __m128i m = _mm_min_epu32(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
+    m = _mm_min_epu32(m, _mm_shuffle_epi32(m, 0x4E));
+    m = _mm_min_epu32(m, _mm_shuffle_epi32(m, 0xB1));
+    const uint32_t value = static_cast<uint32_t>(_mm_cvtsi128_si32(m));
+    const __m256i wanted = _mm256_set1_epi32(static_cast<int>(value));
+    for (int g = 0; g < groups; g++) {
+        const uint32_t* at = d + g * 8;
+        // Bit 8 k + j: child j of the group has that distance in window k.
+        uint32_t found = 0;
+        for (int k = 0; k < 4; k++)
+            found |=
+                static_cast<uint32_t>(_mm256_mask_cmpeq_epu32_mask(
+                    lanesOf(g), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + k * plane)), wanted))
+                << (8 * k);
+        if (!found)
+            continue;
+        const uint32_t children = (found | found >> 8 | found >> 16 | found >> 24) & 0xFF;
+        const int j = __builtin_ctz(children);
+        *distance = value;
+        *shift = __builtin_ctz(found >> j & 0x01010101) / 8;
+        return 8 * g + j;
+    }
+    return -1;
+}
+
 #endif
 
 } // namespace
@@ -197,6 +363,8 @@ void MatrixDistancesPlain(const FeatureMatrix& matrix, const int16_t* extraction
 MatrixDistancesForm* MatrixDistancesAt([[maybe_unused]] KernelLevel level)
 {
 #if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Avx512)
+        return MatrixDistancesAvx512;
     if (level >= KernelLevel::Avx2)
         return MatrixDistancesAvx2;
     if (level >= KernelLevel::Sse2)
@@ -231,6 +399,8 @@ int FirstNearestPlain(const uint32_t* d, int groups, int count, uint32_t* distan
 FirstNearestForm* FirstNearestAt([[maybe_unused]] KernelLevel level)
 {
 #if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Avx512)
+        return FirstNearestAvx512;
     if (level >= KernelLevel::Avx2)
         return FirstNearestAvx2;
 #endif

@@ -1,11 +1,8 @@
 #include "ShiftDistances.h"
+#include "VectorIntrinsics.h"
 
 #include <algorithm>
 #include <cstdlib>
-
-#if LANESCOPE_X86_KERNELS
-#include <immintrin.h>
-#endif
 
 namespace {
 
@@ -121,6 +118,34 @@ __attribute__((target("avx2"))) bool LayoutSumsAvx2(const int16_t* layout, const
     return true;
 }
 
+/* Vectors of 32, one to a chunk; the last chunk may hold only 16 layout values, and the vector reads no
+   further than they go. */
+LANESCOPE_AVX512 bool LayoutSumsAvx512(const int16_t* layout, const ShiftWindows& w, uint64_t limit,
+                                       uint64_t sums[4])
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const int16_t* const starts[4] = {w.extraction, w.extraction + 1, w.extraction + w.stride,
+                                      w.extraction + w.stride + 1};
+    for (int i = 0; i < w.size; i += chunkValues) {
+        const __mmask32 lanes = w.size - i >= 32 ? ~__mmask32{0} : (__mmask32{1} << (w.size - i)) - 1;
+        const __m512i f = _mm512_maskz_loadu_epi16(lanes, layout + i);
+        __m128i acc[4];
+        for (int k = 0; k < 4; k++) {
+            const __m512i p = _mm512_maskz_loadu_epi16(lanes, starts[k] + i);
+            const __m512i diff = _mm512_sub_epi16(_mm512_max_epi16(f, p), _mm512_min_epi16(f, p));
+            const __m512i wide =
+                _mm512_add_epi32(_mm512_unpacklo_epi16(diff, zero), _mm512_unpackhi_epi16(diff, zero));
+            const __m256i half =
+                _mm256_add_epi32(_mm512_castsi512_si256(wide), _mm512_extracti64x4_epi64(wide, 1));
+            acc[k] = _mm_add_epi32(_mm256_castsi256_si128(half), _mm256_extracti128_si256(half, 1));
+        }
+        AddLaneSums(acc, sums);
+        if (i + chunkValues < w.size && Reached(sums, w.padding, limit))
+            return false;
+    }
+    return true;
+}
+
 #endif
 
 } // namespace
@@ -160,6 +185,8 @@ bool ShiftDistancesPlain(const int16_t* layout, const ShiftWindows& windows, uin
 ShiftDistancesForm* ShiftDistancesAt([[maybe_unused]] KernelLevel level)
 {
 #if LANESCOPE_X86_KERNELS
+    if (level >= KernelLevel::Avx512)
+        return ShiftDistancesFrom<LayoutSumsAvx512>;
     if (level >= KernelLevel::Avx2)
         return ShiftDistancesFrom<LayoutSumsAvx2>;
     if (level >= KernelLevel::Sse2)

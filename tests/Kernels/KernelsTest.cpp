@@ -42,10 +42,14 @@ TEST(Kernels, LevelFollowsTheEnvironment)
 {
     // CTest runs this with each switch set: the process's level must obey it.
     KernelLevel expected = KernelLevel::Plain;
-    if (!std::getenv("LANESCOPE_NO_SSE2") && KernelLevelRuns(KernelLevel::Sse2))
-        expected = !std::getenv("LANESCOPE_NO_AVX2") && KernelLevelRuns(KernelLevel::Avx2)
-                       ? KernelLevel::Avx2
-                       : KernelLevel::Sse2;
+    const std::pair<KernelLevel, const char*> ladder[] = {{KernelLevel::Sse2, "LANESCOPE_NO_SSE2"},
+                                                          {KernelLevel::Avx2, "LANESCOPE_NO_AVX2"},
+                                                          {KernelLevel::Avx512, "LANESCOPE_NO_AVX512"}};
+    for (auto [level, variable] : ladder) {
+        if (std::getenv(variable) || !KernelLevelRuns(level))
+            break;
+        expected = level;
+    }
     EXPECT_EQ(ActiveKernelLevel(), expected);
     EXPECT_TRUE(KernelLevelRuns(KernelLevel::Plain));
 }
@@ -101,7 +105,8 @@ TEST(Kernels, ContrastGridFormsEqualThePlainGridAndWriteNothingElse)
 {
     // The grids of every search's extraction and the largest small grid; sums of every sign and small ones.
     cv::RNG rng(7);
-    for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {7, 2}, {8, 8}, {16, 16}, {31, 3}, {31, 31}}) {
+    for (auto [cols, rows] :
+         {std::pair{1, 1}, {3, 3}, {4, 4}, {4, 7}, {7, 2}, {8, 8}, {16, 16}, {31, 3}, {31, 31}}) {
         for (int range : {3, -1}) {
             std::vector<int32_t> sums(static_cast<size_t>(ContrastGridSums(cols, rows)), 0);
             for (size_t k = 0; k < static_cast<size_t>((rows + 1) * (cols + 1)); k++)
@@ -162,7 +167,7 @@ TEST(Kernels, MatrixDistancesFormsEqualThePlainSumsOfEachChild)
 {
     cv::RNG rng(23);
     for (auto [cols, rows] : {std::pair{1, 1}, {3, 3}, {4, 4}, {2, 5}, {7, 7}, {8, 8}}) {
-        for (int m : {1, 8, 9, 34}) {
+        for (int m : {1, 8, 9, 17, 34, 56}) {
             const std::vector<int16_t> extraction =
                 RandomValues(rng, static_cast<size_t>((cols + 1) * (rows + 1)), -32768);
             FeatureMatrix matrix;
