@@ -9,7 +9,7 @@
 #
 #   bash scripts/compare-trackers.sh [--quick] [--built DIR] [--seeds "31 32 33 34 35"]
 #        [--situations "plain stop-and-go ..."] [--no-people] [--jobs 2] [--min-conf 0.001]
-#        [--teacher "TEACHER OPTIONS"] [--scores DIR] [seed]
+#        [--teacher "TEACHER OPTIONS"] [--peers "kcf csrt mog2"] [--scores DIR] [seed]
 #
 # Situations: plain, stop-and-go, shake, pan, occlusion, lighting, perspective, tall (TrafficVideoMaker's
 # options of those names; plain is none of them). Every synthetic video has 300 frames, taught on 1-100.
@@ -18,6 +18,8 @@
 #          fills, not a measurement (CTest runs it).
 # --built DIR: the programs already built in DIR; nothing is installed or built.
 # --jobs N: videos measured at a time (default 2); every method's time is taken while the others run.
+# --peers LIST: the peers to measure beside Lanescope (default all three). CSRT takes about five times
+#          KCF's time, most of a full run on a shared machine.
 # --min-conf C: track boxes below this confidence are left out of the scores (default 0.001: Lanescope's
 #          boxes of objects not seen for about ten frames; the peers' boxes all have confidence 1).
 # --scores DIR: keeps every video's tracks, reports and teacher's output there.
@@ -33,6 +35,7 @@ people=1
 jobs=2
 floor=0.001
 teacher=""
+peers="kcf csrt mog2"
 keep=""
 frames=300
 taught=100
@@ -50,6 +53,7 @@ while [ $# -gt 0 ]; do
     --jobs) jobs=$2 ;;
     --min-conf) floor=$2 ;;
     --teacher) teacher=$2 ;;
+    --peers) peers=$2 ;;
     --scores) mkdir -p "$2" && keep=$(cd "$2" && pwd) ;;
     *) echo "compare-trackers: unknown option $1" >&2; exit 2 ;;
     esac
@@ -76,7 +80,13 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export build frames taught floor teacher work real_video real_truth
+for peer in $peers; do
+    case $peer in
+    kcf | csrt | mog2) ;;
+    *) echo "compare-trackers: unknown peer $peer" >&2; exit 2 ;;
+    esac
+done
+export build frames taught floor teacher peers work real_video real_truth
 
 # measure_video NAME: makes (or links) the video of work/NAME, teaches Lanescope, runs every method and
 # scores it; leaves NAME/rows ("method MOTA IDF1 MOTP switches recall type_accuracy ms", one per method)
@@ -111,9 +121,12 @@ measure_video() {
     # the peers' figures) on the scored frames, from the study tool that repeats them with the same memory.
     "$build/tools/LanescopeTeacher/TeachingStudy" v.avi v_gt.txt am.dat "$((taught + 1))" "$last" \
         >study.txt 2>&1 || failed "TeachingStudy failed" study.txt
-    "$build/bench/Peers/PeerTrackers" v.avi v_gt.txt v >peers.txt 2>&1 || failed "PeerTrackers failed" peers.txt
+    if [ -n "${peers// /}" ]; then
+        "$build/bench/Peers/PeerTrackers" v.avi v_gt.txt v --methods "$(tr -s ' ' , <<<"$peers")" >peers.txt 2>&1 ||
+            failed "PeerTrackers failed" peers.txt
+    fi
     local method tracks ms
-    for method in lanescope kcf csrt mog2; do
+    for method in lanescope $peers; do
         tracks=v_$method.txt
         if [ $method = lanescope ]; then
             tracks=v_tracks.txt
