@@ -160,7 +160,7 @@ printf '%s\n' "${names[@]}" | xargs -P "$jobs" -I{} bash -c '(measure_video "$1"
 if [ -n "$keep" ]; then
     for name in "${names[@]}"; do
         mkdir -p "$keep/$name"
-        cp "$work/$name"/*.txt "$keep/$name/" 2>/dev/null || true
+        cp "$work/$name"/*.txt "$work/$name"/rows "$keep/$name/" 2>/dev/null || true
     done
 fi
 
@@ -237,7 +237,7 @@ if [ $people = 1 ]; then
 fi
 echo
 echo "ms/frame: each method's own work per frame, decoding excluded (Lanescope: grey pipeline and tracking" \
-    "step; KCF and CSRT: every tracker of the frame), with $jobs videos measured at a time; took" \
+    "step; KCF and CSRT: every tracker of the frame), with $jobs video(s) measured at a time; took" \
     "$(($(date +%s) - start)) s."
 echo "KCF and CSRT start from each object's true box once it is wholly in view, again at each passage;" \
     "MOG2 needs a still camera and no first boxes; Lanescope needs its teaching."
