@@ -81,10 +81,15 @@ grep -q '^usage: LanescopeTeacher' out.txt || fail "teacher --help: no usage"
 
 # Taught from the cyclists and people of a --tall video (about 20 x 61), the memory takes their median
 # size, made 40 wide; am.dat keeps that area through Lanescope's run, whose tracks have the memory's shape.
+# Half as wide as the area, they fit no window of the scan at the default overlap: the teacher says so
+# and leaves am.dat alone, and --overlap 0.5 teaches them.
 mkdir tall
 cd tall
 make_video tall.avi --frames 24 --tall
-"$TEACHER" tall.avi tall.csv am.dat --ids 7,8,9,10,11,12 >out.txt 2>err.txt || fail "tall: teacher $(cat err.txt)"
+"$TEACHER" tall.avi tall.csv am.dat --ids 7,8,9,10,11,12 >out.txt 2>err.txt && fail "tall: taught at IoU 0.6"
+grep -q "fit no window of the scan at IoU 0.6; --overlap 0.5" err.txt || fail "tall: no advice: $(cat err.txt)"
+"$TEACHER" tall.avi tall.csv am.dat --ids 7,8,9,10,11,12 --overlap 0.5 >out.txt 2>err.txt ||
+    fail "tall: teacher $(cat err.txt)"
 area=$(sed -n 's/^Area \([0-9]*\)x\([0-9]*\):.*/\1 \2/p' out.txt)
 expect_eq "tall: the area chosen and kept in am.dat" "$area $(u32 am.dat 11) $(u32 am.dat 15)" "40 61 40 61"
 run Lanescope tall.avi /r

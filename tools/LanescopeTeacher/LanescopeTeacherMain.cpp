@@ -1,6 +1,7 @@
-// LanescopeTeacher: teaches an associative memory the annotated objects of a video, the way clicks on
-// their centres in Lanescope's pick mode would, with an area of the objects' own size and shape, and keeps
-// it in a memory file that Lanescope then reads and scans with that area.
+// LanescopeTeacher: teaches an associative memory the annotated objects of a video, with an area of the
+// objects' own size and shape, at the windows of Lanescope's scan that show them (or as clicks on their
+// centres in Lanescope's pick mode would), and keeps it in a memory file that Lanescope then reads and
+// scans with that area.
 
 #include "Annotations.h"
 #include "MemoryFile.h"
@@ -17,14 +18,21 @@ namespace {
 
 const char* const USAGE =
     "usage: LanescopeTeacher video.avi boxes am.dat [--frames N] [--every K] [--passes P] [--ids 1,3,...]\n"
-    "                        [--type class|id] [--area WxH]\n"
+    "                        [--type class|id] [--area WxH] [--views scan|centre] [--scales S]\n"
+    "                        [--overlap F] [--tries T]\n"
     "  Teaches the objects annotated in boxes, in every K-th of the video's first N frames (default: all),\n"
-    "  as clicks on their centres with an area of W x H would, then recalls them P times (default 4)\n"
-    "  through the windows of Lanescope's scan, which have the area's shape, so that what recognises them\n"
+    "  with a memory of area W x H, then recalls them P times (default 4) so that what recognises them\n"
     "  outlives the pruning before the save, teaches again what the pruning left unrecognised, recalls P\n"
     "  times more, and writes the memory to am.dat. The area is by default the median width and height of\n"
-    "  the boxes taught, each side at least 40 and at most the frame's; --area 100x100 teaches as\n"
-    "  Lanescope's own selection does. Objects less than half the area wide and high are skipped.\n"
+    "  the boxes taught (of those clear of the frame's edge when there are any), each side at least 40 and\n"
+    "  at most the frame's; --area 100x100 teaches as Lanescope's own selection does.\n"
+    "  --views scan (default): each object clear of the frame's edge is taught at the windows of\n"
+    "  Lanescope's scan, at its S nearest scales (default 2), whose reported box overlaps its box at IoU F\n"
+    "  or more (default 0.6), and again at up to T areas a pixel round each window (default 9) until the\n"
+    "  memory recognises the window there. Objects much narrower or flatter than the area fit no window\n"
+    "  so well: --overlap 0.5 teaches them at every window whose recognition would count as finding them.\n"
+    "  --views centre: as clicks on the objects' centres would; objects less than half the area wide and\n"
+    "  high, or whose area reaches outside the frame, are skipped.\n"
     "  boxes is either TrafficVideoMaker's CSV (frame,id,x,y,width,height with a header, frames from 0)\n"
     "  or MOTChallenge ground truth (frame,id,left,top,width,height,flag,class,visibility, frames from 1,\n"
     "  boxes as a player shows the video; flag 0 boxes are left out); the file's content tells which.\n"
@@ -45,6 +53,17 @@ bool ParseCount(const char* text, int low, int& value)
     if (end == text || *end || v < low || v > (1 << 30))
         return false;
     value = int(v);
+    return true;
+}
+
+/* A share above 0 and at most 1 from text; false when text is anything else. */
+bool ParseShare(const char* text, double& value)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end || !(v > 0 && v <= 1))
+        return false;
+    value = v;
     return true;
 }
 
@@ -86,6 +105,14 @@ int main(int argc, char** argv)
             ok = ParseCount(value, 0, budget.passes);
         else if (!std::strcmp(option, "--area"))
             ok = ParseArea(value, budget.area);
+        else if (!std::strcmp(option, "--views") && (!std::strcmp(value, "scan") || !std::strcmp(value, "centre")))
+            budget.views = !std::strcmp(value, "scan") ? CvTeachingViews::Scan : CvTeachingViews::Centre;
+        else if (!std::strcmp(option, "--scales"))
+            ok = ParseCount(value, 1, budget.scales);
+        else if (!std::strcmp(option, "--overlap"))
+            ok = ParseShare(value, budget.overlap);
+        else if (!std::strcmp(option, "--tries"))
+            ok = ParseCount(value, 1, budget.tries);
         else if (!std::strcmp(option, "--type") &&
                  (!std::strcmp(value, "class") || !std::strcmp(value, "id")))
             source = !std::strcmp(value, "id") ? CvTypeSource::Track : CvTypeSource::Class;
@@ -148,9 +175,20 @@ int main(int argc, char** argv)
                     area.area.width, area.area.height, area.median.width, area.median.height,
                     CV_AM_MIN_AREA_SIDE);
     for (const auto& t : report.byType)
-        std::printf("Type%d: taught %d areas, skipped %d outside the frame and %d too small\n", t.first,
-                    t.second.taught, t.second.outside, t.second.tooSmall);
+        if (budget.views == CvTeachingViews::Scan)
+            std::printf("Type%d: taught %d areas, skipped %d boxes cut by the frame's edge and %d that no window "
+                        "of the scan fits\n",
+                        t.first, t.second.taught, t.second.outside, t.second.unfitted);
+        else
+            std::printf("Type%d: taught %d areas, skipped %d outside the frame and %d too small\n", t.first,
+                        t.second.taught, t.second.outside, t.second.tooSmall);
     if (report.Taught() == 0) {
+        int unfitted = 0;
+        for (const auto& t : report.byType)
+            unfitted += t.second.unfitted;
+        if (unfitted > 0)
+            std::fprintf(stderr, "LanescopeTeacher: %d boxes fit no window of the scan at IoU %g; --overlap 0.5 "
+                         "teaches them at every window that would find them\n", unfitted, budget.overlap);
         std::fprintf(stderr, "LanescopeTeacher: no annotated area could be taught; %s is left as it was\n",
                      memoryPath);
         return 1;

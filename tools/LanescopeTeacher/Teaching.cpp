@@ -1,35 +1,12 @@
 #include "Teaching.h"
 
 #include "GreyPipeline.h"
+#include "TaughtFrames.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace {
-
-/* A scanned window recalls an object when it overlaps the object's box at least this much (intersection
-   over union): the windows whose detections would count as finding it. */
-const double CV_LS_RECALL_OVERLAP = 0.5;
-
-/* Calls teach(frameSize, boxes) for every taught frame, that frame handed to memory as the grey image
-   Lanescope makes of it. False when the video cannot be opened. */
-template <class Teach>
-bool ForEachTaughtFrame(CvAssociativeMemory& memory, const std::string& videoPath,
-                        const CvAnnotations& annotations, const CvTeachingBudget& budget, Teach teach)
-{
-    cv::VideoCapture video;
-    if (!OpenVideo(video, videoPath))
-        return false;
-    cv::Mat frame, grey;
-    for (int k = 0; k < budget.frames && video.read(frame); k++) {
-        const auto boxes = annotations.byFrame.find(k);
-        if (k % budget.every != 0 || boxes == annotations.byFrame.end() || frame.type() != CV_8UC3)
-            continue;
-        SetDecodedFrame(memory, frame, grey);
-        teach(frame.size(), boxes->second);
-    }
-    return true;
-}
 
 /* The size of the areas memory was created for. */
 cv::Size AreaOf(const CvAssociativeMemory& memory)
@@ -42,12 +19,6 @@ CvRect ClickArea(const cv::Rect& box, const cv::Size& size)
 {
     return cvRect(box.x + box.width / 2 - size.width / 2, box.y + box.height / 2 - size.height / 2,
                   size.width, size.height);
-}
-
-/* Whether budget teaches the object of b at all. */
-bool Chosen(const CvAnnotatedBox& b, const CvTeachingBudget& budget)
-{
-    return budget.ids.empty() || budget.ids.count(b.id);
 }
 
 /* Whether b is taught with areas of the given size in a frame of the given size; counts the reason in
@@ -88,11 +59,7 @@ void RecallWindow(CvRect window, void* context)
     CvRecallContext& c = *static_cast<CvRecallContext*>(context);
     const cv::Rect w(window.x, window.y, window.width, window.height);
     for (size_t i = 0; i < c.boxes.size(); i++) {
-        const cv::Rect& b = c.boxes[i]->box;
-        const cv::Rect both = w & b;
-        const double common = double(both.width) * both.height;
-        const double all = double(w.width) * w.height + double(b.width) * b.height - common;
-        if (common >= CV_LS_RECALL_OVERLAP * all) {
+        if (Overlap(w, c.boxes[i]->box) >= CV_LS_RECALL_OVERLAP) {
             c.recognised[i] += c.memory->Read(window);
             return;
         }
@@ -134,16 +101,39 @@ int RecallPass(CvAssociativeMemory& memory, const std::string& videoPath, const 
 
 } // namespace
 
+bool Chosen(const CvAnnotatedBox& b, const CvTeachingBudget& budget)
+{
+    return budget.ids.empty() || budget.ids.count(b.id);
+}
+
+bool InsideFrame(const cv::Rect& box, const cv::Size& frame)
+{
+    return box.x > 0 && box.y > 0 && box.x + box.width < frame.width && box.y + box.height < frame.height;
+}
+
+double Overlap(const cv::Rect& a, const cv::Rect& b)
+{
+    const double common = (a & b).area();
+    return common / (double(a.area()) + double(b.area()) - common);
+}
+
 CvAreaChoice ChooseArea(const CvAnnotations& annotations, const CvTeachingBudget& budget,
                         const cv::Size& frame)
 {
+    // A box cut by the frame's edge has the size of what is in view, not of its object; such boxes count
+    // only when no other box is taught.
     std::vector<int> widths, heights;
-    for (const auto& [k, boxes] : annotations.byFrame)
-        for (const CvAnnotatedBox& b : boxes)
-            if (k < budget.frames && k % budget.every == 0 && Chosen(b, budget)) {
-                widths.push_back(b.box.width);
-                heights.push_back(b.box.height);
-            }
+    for (const bool whole : {true, false}) {
+        for (const auto& [k, boxes] : annotations.byFrame)
+            for (const CvAnnotatedBox& b : boxes)
+                if (k < budget.frames && k % budget.every == 0 && Chosen(b, budget) &&
+                    (!whole || InsideFrame(b.box, frame))) {
+                    widths.push_back(b.box.width);
+                    heights.push_back(b.box.height);
+                }
+        if (!widths.empty())
+            break;
+    }
     CvAreaChoice choice;
     if (!widths.empty()) {
         const auto middle = std::ptrdiff_t(widths.size() / 2);
@@ -195,6 +185,8 @@ bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
     }
     memory.Create(report.area.area.width, report.area.area.height, 0);
     report.area.area = AreaOf(memory);
+    if (budget.views == CvTeachingViews::Scan)
+        return TeachScanViews(memory, videoPath, annotations, budget, report);
     const bool read =
         ForEachTaughtFrame(memory, videoPath, annotations, budget,
                            [&](const cv::Size& frame, const std::vector<CvAnnotatedBox>& boxes) {

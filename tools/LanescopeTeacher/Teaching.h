@@ -1,8 +1,9 @@
 #pragma once
-// Teaching a memory from annotated boxes, the way a click on each object's centre in pick mode would with a
-// selection of the objects' own size and shape, and then recalling the taught boxes again so that the bases
-// which recognise them gather the hits that tracking would give them: the save's pruning drops every base
-// with fewer than 8 hits, and a base that one click made has 2.
+// Teaching a memory from annotated boxes, with an area of the objects' own size and shape: either at the
+// windows of the tracker's own scan that show each object (the default), or the way a click on each
+// object's centre in pick mode would; and then recalling the taught objects again so that the bases which
+// recognise them gather the hits that tracking would give them: the save's pruning drops every base with
+// fewer than 8 hits, and a base that one click made has 2.
 
 #include "Annotations.h"
 #include "CvAssociativeMemory.h"
@@ -13,6 +14,12 @@
 #include <set>
 #include <string>
 
+/* Which views of an object are taught. */
+enum class CvTeachingViews {
+    Scan,  /* the windows of the tracker's scan whose recognition would report the object, until it does */
+    Centre /* the area of the memory's size centred on the object's box, as a click in pick mode places it */
+};
+
 /* How much of the annotated video is taught, and how. */
 struct CvTeachingBudget
 {
@@ -21,6 +28,12 @@ struct CvTeachingBudget
     int passes = 4;       /* recall passes over the taught boxes after teaching */
     std::set<int> ids;    /* only the objects of these ids; empty: every object */
     cv::Size area;        /* the memory's area; empty: chosen from the taught boxes by ChooseArea */
+    CvTeachingViews views = CvTeachingViews::Scan; /* which views of each object are taught */
+    int scales = 2;       /* Scan: the scan's scales nearest each object's size whose windows are taught */
+    double overlap = 0.6; /* Scan: a window is taught when the box it reports overlaps the object's this
+                             much (intersection over union) */
+    int tries = 9;        /* Scan: areas written at most for one window: the window, then those a pixel
+                             round it, until the memory recognises the window */
 };
 
 /* What became of one type's annotated boxes. */
@@ -29,6 +42,7 @@ struct CvTypeTally
     int taught = 0;   /* areas written and read back */
     int outside = 0;  /* skipped: the taught area reaches outside the frame */
     int tooSmall = 0; /* skipped: the object is less than half the area wide and high */
+    int unfitted = 0; /* skipped: no window of the scan reports a box that a match would take for it */
 };
 
 /* The memory's area chosen for the boxes to teach. */
@@ -56,10 +70,16 @@ CvAreaChoice ChooseArea(const CvAnnotations& annotations, const CvTeachingBudget
                         const cv::Size& frame);
 
 /* Creates memory with budget's area, or the one ChooseArea gives, and teaches it the boxes of annotations
-   on the frames of videoPath within budget. Unless budget.passes is 0 it then makes that many recall passes
-   over them, prunes the memory, teaches again what it no longer recognises, and makes the passes once more.
-   False when the video cannot be opened. */
+   on the frames of videoPath within budget, in budget's views. Unless budget.passes is 0 it then makes that
+   many recall passes over them, prunes the memory, teaches again what it no longer recognises, and makes
+   the passes once more. False when the video cannot be opened. */
 bool TeachFromVideo(CvAssociativeMemory& memory, const std::string& videoPath,
+                    const CvAnnotations& annotations, const CvTeachingBudget& budget,
+                    CvTeachingReport& report);
+
+/* Teaches memory, created, the objects of annotations at the scan's windows, as TeachFromVideo does with
+   CvTeachingViews::Scan. */
+bool TeachScanViews(CvAssociativeMemory& memory, const std::string& videoPath,
                     const CvAnnotations& annotations, const CvTeachingBudget& budget,
                     CvTeachingReport& report);
 
