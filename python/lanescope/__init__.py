@@ -44,5 +44,14 @@ __all__ = [
     "Track",
     "Tracker",
     "find_squares",
+    "track_row",
 ]
 __version__ = "1.0.0"
+
+
+def track_row(frame, track):
+    """The line of Lanescope's tracks file (MOTChallenge results) for track in frame number frame (from 1):
+    "frame,id,left,top,width,height,confidence,type,-1,-1"."""
+    x, y, width, height = track.box
+    return "%d,%d,%d,%d,%d,%d,%.6g,%d,-1,-1" % (frame, track.id, x, y, width, height, track.confidence,
+                                                track.type)
