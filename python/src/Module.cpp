@@ -107,7 +107,7 @@ void BindMemory(py::module_& m)
                     "A fresh memory for an interest area of width x height pixels (each side at least 40).")
         .def_static(
             "load", [](const py::object& path) { return LoadMemory(PathOf(path)); }, "path"_a,
-            "The memory kept in the memory file at path, with Lanescope's load report on standard output. "
+            "The memory kept in the memory file at path (read as Lanescope reads it, without its report). "
             "FileNotFoundError when there is none; MemoryFileError when the file cannot be used (a "
             "directory, "
             "not a memory file, damaged), which is then left as it is.")

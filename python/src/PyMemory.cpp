@@ -49,8 +49,8 @@ std::shared_ptr<CvPyMemory> LoadMemory(const std::string& path)
     {
         py::gil_scoped_release release;
         CvReportScope reports;
-        read = LoadMemoryFile(*loaded->memory, path.c_str(), &status);
-        std::fflush(stdout);
+        // A library prints nothing: standard output belongs to the caller's program.
+        read = LoadMemoryFile(*loaded->memory, path.c_str(), &status, NULL);
     }
     if (read)
         return loaded;

@@ -27,7 +27,7 @@ struct CvPyMemory
 /* A fresh memory for an interest area of width x height (each raised to at least 40). */
 std::shared_ptr<CvPyMemory> CreateMemory(int width, int height);
 
-/* A memory read from a memory file, with the program's load report on standard output. FileNotFoundError
+/* A memory read from a memory file, without the program's load report. FileNotFoundError
    for a missing file; lanescope.MemoryFileError for one that cannot be used, which is left as it is. */
 std::shared_ptr<CvPyMemory> LoadMemory(const std::string& path);
 
