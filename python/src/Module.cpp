@@ -209,6 +209,10 @@ void BindTracker(py::module_& m)
             "as Lanescope prepares its frames; the live tracks after it, as a list of Track.")
         .def_property_readonly("events", &LastEvents, "The events of the last step, as a list of Event.")
         .def_property_readonly(
+            "work_ms", [](const CvPyTracker& t) { return t.workMs; },
+            "Milliseconds the last step spent on its own work, the work Lanescope does for a frame: turning "
+            "the frame when asked, the grey image and the tracking step (the rest of track() is Python's).")
+        .def_property_readonly(
             "upside_down", [](const CvPyTracker& t) { return t.upsideDown; },
             "Whether frames are turned as the programs turn theirs.")
         .def("close", &CloseTracker,

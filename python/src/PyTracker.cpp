@@ -100,6 +100,7 @@ std::vector<CvPyTrack> TrackFrame(CvPyTracker& tracker, const cv::Mat& frame)
     tracker.tracks.clear();
     tracker.events.clear();
     CvReportScope reports;
+    const int64 start = cv::getTickCount();
     IplImage bgr = cvIplImage(AnalysedBgr(frame, tracker.upsideDown, tracker.turned));
     tracker.grey.create(frame.size(), CV_8UC1);
     IplImage grey = cvIplImage(tracker.grey);
@@ -107,6 +108,7 @@ std::vector<CvPyTrack> TrackFrame(CvPyTracker& tracker, const cv::Mat& frame)
     m.SetImage(&grey);
     m.ObjectTracking(OnTrackerEvent, &tracker, CV_LS_LEARNING, CV_LS_LEARNING_CEILING,
                      CV_LS_ACCEPTANCE_FLOOR);
+    tracker.workMs = 1000.0 * static_cast<double>(cv::getTickCount() - start) / cv::getTickFrequency();
     reports.ThrowIfReported();
     return tracker.tracks;
 }

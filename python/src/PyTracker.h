@@ -43,6 +43,7 @@ struct CvPyTracker
     CvTrackIds ids;                     /* the tracks' identities, by their user blocks */
     std::vector<CvPyTrack> tracks;      /* the live tracks of the last step; memory's lock guards them */
     std::vector<CvPyEvent> events;      /* the events of the last step; memory's lock guards them */
+    double workMs = 0.0;                /* the last step's own work, the frame's preparation and tracking */
 
     ~CvPyTracker();
 };
