@@ -29,6 +29,12 @@ CvAssociativeMemory& CvPyMemory::Open()
 
 std::shared_ptr<CvPyMemory> CreateMemory(int width, int height)
 {
+    // Create trusts its sizes to fit its 32-bit arithmetic, as the programs' areas do; one from Python may
+    // not, and is refused before it is made.
+    CvAMContext sizing = CvAMContext();
+    if (!sizing.SetSizes(width, height, 0))
+        throw py::value_error("no memory can be made for an area of " + std::to_string(width) + " x " +
+                              std::to_string(height) + ": it is too large");
     auto made = std::make_shared<CvPyMemory>();
     made->memory.reset(new CvAssociativeMemory);
     CvReportScope reports;

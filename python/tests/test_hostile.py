@@ -45,6 +45,8 @@ def test_frames_that_are_no_images_are_refused():
         memory.teach(good, (2**30, 0, 40, 40), 1)
     with pytest.raises(lanescope.Error, match="CvAssociativeMemory::Write: Incorrect size interest area"):
         memory.teach(good, (60, 0, 40, 40), 1)
+    with pytest.raises(ValueError, match="too large"):
+        lanescope.Memory.create(2**31 - 1, 2**31 - 1)
 
 
 def test_closed_memories_and_shared_ones_are_refused(tmp_path):
