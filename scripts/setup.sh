@@ -14,6 +14,8 @@ packages=(
     ffmpeg                                 # ffprobe and x11grab for checking videos and taking screenshots
     valgrind                               # memcheck of whole runs in the end-to-end tests
     clang-tidy cppcheck                    # static checks (scripts/static-checks.sh)
+    pybind11-dev python3-dev python3-venv  # the Python package lanescope and its pip install test
+    python3-numpy python3-pytest python3-opencv python3-matplotlib  # its tests and examples
 )
 
 missing=()

@@ -141,10 +141,11 @@ CvMemoryFileState ReadPackedImage(FILE* file, uint32_t packedSize, void** buffer
     return state;
 }
 
-/* The console report of a memory read from fileName. */
-void PrintLoadReport(const char* fileName, const CvAMContext& c)
+/* The console report of a memory read from fileName, onto out. */
+void PrintLoadReport(std::FILE* out, const char* fileName, const CvAMContext& c)
 {
-    std::printf(
+    std::fprintf(
+        out,
         "\n  Load associative bases from file: %s\nAssociative bases ......... %-7lu\nAssociative Levels "
         "........ %-7u\nCurrent base index ........ %-7" PRIu64 "\nWr/Rd counter ............. %-7" PRIu64
         "\n\n",
@@ -154,7 +155,8 @@ void PrintLoadReport(const char* fileName, const CvAMContext& c)
 
 } // namespace
 
-bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status)
+bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status,
+                    std::FILE* report)
 {
     if (!fileName)
         return EndLoad(status, CV_MF_MISSING);
@@ -180,7 +182,8 @@ bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryF
         cvFree_(buffer);
     if (!read)
         return EndLoad(status, state == CV_MF_READ ? CV_MF_DAMAGED : state, error);
-    PrintLoadReport(fileName, memory.context);
+    if (report)
+        PrintLoadReport(report, fileName, memory.context);
     return EndLoad(status, CV_MF_READ);
 }
 

@@ -5,6 +5,7 @@
 
 #include "CvAssociativeMemory.h"
 
+#include <cstdio>
 #include <string>
 
 /* Signature written into every memory file. */
@@ -33,10 +34,12 @@ struct CvMemoryFileStatus
     int error;
 };
 
-/* Rebuilds memory from the file and prints the load report; false when there is no usable file (a null
-   name, a missing file, a foreign or short header, or a refused image), the memory then left as it was.
-   A file that is not a regular file is never opened for reading. status, when given, says why. */
-bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status = NULL);
+/* Rebuilds memory from the file and prints the load report onto report (the console by default, nowhere
+   when NULL); false when there is no usable file (a null name, a missing file, a foreign or short header,
+   or a refused image), the memory then left as it was. A file that is not a regular file is never opened
+   for reading. status, when given, says why. */
+bool LoadMemoryFile(CvAssociativeMemory& memory, const char* fileName, CvMemoryFileStatus* status = NULL,
+                    std::FILE* report = stdout);
 
 /* Prunes the memory and replaces the file with it; a null name or a memory never created writes nothing,
    and a save that cannot complete leaves the old file as it was. A symbolic link stays and the file it

@@ -9,25 +9,6 @@
 
 namespace {
 
-/* Why a file could not be used, as a clause for the start-up message. */
-std::string Describe(const CvMemoryFileStatus& status)
-{
-    switch (status.state) {
-    case CV_MF_UNREADABLE:
-        return std::string("it cannot be read: ") + std::strerror(status.error);
-    case CV_MF_DIRECTORY:
-        return "it is a directory";
-    case CV_MF_NOT_REGULAR:
-        return "it is not a regular file";
-    case CV_MF_FOREIGN:
-        return "it is not a memory file";
-    case CV_MF_UNKNOWN_VERSION:
-        return "it is a memory file of an unknown version";
-    default:
-        return "it is damaged or cut short";
-    }
-}
-
 /* Moves fileName to fileName.unusable-<n>, with the first n whose name is free; the new name, or nothing
    with errno set. An existing file is never replaced. */
 std::string MoveAside(const char* fileName)
@@ -68,7 +49,7 @@ void ClearUnfinishedSaves(const char* fileName)
 void SetAsideUnusable(CvMemoryFileSession& session, const CvMemoryFileStatus& status)
 {
     const char* fileName = session.fileName;
-    const std::string why = Describe(status);
+    const std::string why = DescribeMemoryFileStatus(status);
     if (!session.save) {
         // The folder belongs to the other program; the file stays where it is.
         std::fprintf(stderr, "%s could not be used (%s); a fresh memory is used\n", fileName, why.c_str());
@@ -93,6 +74,24 @@ void SetAsideUnusable(CvMemoryFileSession& session, const CvMemoryFileStatus& st
 }
 
 } // namespace
+
+std::string DescribeMemoryFileStatus(const CvMemoryFileStatus& status)
+{
+    switch (status.state) {
+    case CV_MF_UNREADABLE:
+        return std::string("it cannot be read: ") + std::strerror(status.error);
+    case CV_MF_DIRECTORY:
+        return "it is a directory";
+    case CV_MF_NOT_REGULAR:
+        return "it is not a regular file";
+    case CV_MF_FOREIGN:
+        return "it is not a memory file";
+    case CV_MF_UNKNOWN_VERSION:
+        return "it is a memory file of an unknown version";
+    default:
+        return "it is damaged or cut short";
+    }
+}
 
 bool OpenMemoryFile(CvMemoryFileSession& session, CvAssociativeMemory& memory, const char* fileName)
 {

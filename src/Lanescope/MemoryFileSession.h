@@ -5,6 +5,11 @@
 #include "MemoryFile.h"
 #include "MemoryFileFolder.h"
 
+#include <string>
+
+/* Why a memory file that was not read could not be used, as a clause: "it is a directory" and the like. */
+std::string DescribeMemoryFileStatus(const CvMemoryFileStatus& status);
+
 /* The memory file of one run of the tracker. */
 struct CvMemoryFileSession
 {

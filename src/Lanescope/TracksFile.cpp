@@ -9,30 +9,13 @@ CvTracksFile lanescopeTracks;
 
 namespace {
 
-/* The id of the track reported with info, whose user data was previousBlock before the display handler
-   saw the event. A track is new when the handler has just attached its trajectory record; a dropped
-   track's slot and even its record's address come back for later tracks, which then get new ids. */
-uint64_t TrackId(CvTracksFile& tracks, const void* previousBlock, const void* block)
-{
-    uint64_t id = 0;
-    if (previousBlock) {
-        const auto known = tracks.lastIds.find(block);
-        if (known != tracks.lastIds.end())
-            id = known->second;
-    }
-    if (id == 0)
-        id = tracks.nextId++;
-    tracks.ids[block] = id;
-    return id;
-}
-
 void RecordTrack(CvTracksFile& tracks, int type, const CvAMObjectInfo& info, const void* previousBlock)
 {
     // A track whose record could not be allocated is drawn without a path and has no identity to write.
     const void* block = *info.userSlot;
     if (!block)
         return;
-    const uint64_t id = TrackId(tracks, previousBlock, block);
+    const uint64_t id = TrackId(tracks.ids, previousBlock, block);
     if (!tracks.newFrame)
         return;
     const CvRect r = info.rect;
@@ -67,8 +50,7 @@ void OnTrackingEventRecorded(int event, int* type, CvAMObjectInfo* info, void* u
     if (!tracks.out.file)
         return;
     if (event == CV_AM_FRAME_START) {
-        tracks.lastIds.swap(tracks.ids);
-        tracks.ids.clear();
+        BeginTrackIdStep(tracks.ids);
     } else if (tracked) {
         RecordTrack(tracks, *type, *info, previousBlock);
     } else if (event == CV_AM_FRAME_END && tracks.newFrame) {

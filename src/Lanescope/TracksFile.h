@@ -6,9 +6,9 @@
 
 #include "CvAssociativeMemory.h"
 #include "ResultFile.h"
+#include "TrackIds.h"
 
 #include <cstdint>
-#include <unordered_map>
 
 /* What the tracks file of a run keeps between events. */
 struct CvTracksFile
@@ -17,9 +17,7 @@ struct CvTracksFile
     int frameHeight = 0;      /* rows of the analysed frames, to turn boxes back */
     uint64_t frameNumber = 0; /* number of the video frame being analysed, from 1 */
     bool newFrame = false;    /* the cycle analyses a newly grabbed frame, not a paused one again */
-    uint64_t nextId = 1;      /* id of the next new track; ids are never given twice */
-    std::unordered_map<const void*, uint64_t> ids;     /* ids of this step's tracks, by trajectory record */
-    std::unordered_map<const void*, uint64_t> lastIds; /* the same for the previous tracking step */
+    CvTrackIds ids;           /* the tracks' ids, by trajectory record; never given twice */
 };
 
 /* The tracks file of the program, which the tracking-event function writes into. */
