@@ -59,6 +59,6 @@ CvLanescopeRun RunLanescopeVideo(CvVideoFrontEnd& frontEnd, CvAssociativeMemory&
     RunFrameLoop(frontEnd, memory, state, run);
     CloseTracksFile(lanescopeTracks);
     // Ids are given from 1 and never twice, and only while the file is open.
-    run.tracks = lanescopeTracks.nextId - 1;
+    run.tracks = lanescopeTracks.ids.nextId - 1;
     return run;
 }
