@@ -119,14 +119,7 @@ std::vector<cv::Mat> Decode(double& seconds)
 double LanescopeWork(const std::vector<cv::Mat>& frames)
 {
     CvAssociativeMemory memory;
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO), devNull = open("/dev/null", O_WRONLY);
-    dup2(devNull, STDOUT_FILENO);
-    LoadMemoryFile(memory, Demo().Path("am.dat").c_str());
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    close(devNull);
+    LoadMemoryFile(memory, Demo().Path("am.dat").c_str(), NULL, NULL);
     InitLanescopeState(lanescopeState);
     cv::Mat display(frames[0].size(), CV_8UC3), grey(frames[0].size(), CV_8UC1);
     IplImage displayIpl = cvIplImage(display), greyIpl = cvIplImage(grey);
